@@ -71,8 +71,8 @@ QByteArray userListNextPage()
 
 QByteArray uploadAnnounce(const QByteArray &userBytes, bool firstTemplateOfSet)
 {
-    return frame(body(0x87, user4(userBytes) + bytes({0x80, 0x01, 0, 0}),
-                      firstTemplateOfSet ? 0x00 : 0x71));
+    return frame(
+        body(0x87, user4(userBytes) + bytes({0x80, 0x01, 0, 0}), firstTemplateOfSet ? 0x00 : 0x71));
 }
 
 QByteArray uploadDataHeader()

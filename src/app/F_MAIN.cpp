@@ -1,0 +1,107 @@
+#include "app/F_MAIN.h"
+
+#include "app/Startup.h"
+#include "app/TrayIcon.h"
+#include "config/ConfigFile.h"
+#include "config/ModeSwitch.h"
+#include "config/TargetList.h"
+#include "enroll/Enrollment.h"
+#include "enroll/TemplateBackup.h"
+#include "enroll/TemplateStore.h"
+#include "enroll/UserDeletion.h"
+#include "link/Banner.h"
+#include "link/ReceiveDispatcher.h"
+#include "link/SerialLink.h"
+#include "link/SourceSender.h"
+#include "link/Supervision.h"
+#include "link/TcpLink.h"
+#include "log/ActivityLog.h"
+#include "log/BannerLines.h"
+#include "log/Waits.h"
+#include "sync/TemplateUpload.h"
+
+#include <QCloseEvent>
+#include <QRadioButton>
+
+F_MAIN::F_MAIN(const StationOptions &options, const StationPlatform &platform)
+    : m_options(options), m_platform(platform)
+{
+    setObjectName(QStringLiteral("F_MAIN"));
+    setWindowTitle(QString::fromLatin1(kCaption));
+    buildControls();
+    createParts();
+}
+
+F_MAIN::~F_MAIN() = default;
+
+void F_MAIN::createParts()
+{
+    // Constructors only connect signals; no part calls another before all exist.
+    m_activityLog = std::make_unique<ActivityLog>(*this);
+    m_bannerLines = std::make_unique<BannerLines>(*this);
+    m_waits = std::make_unique<Waits>(clock());
+    m_sender = std::make_unique<SourceSender>(*this);
+    m_dispatcher = std::make_unique<ReceiveDispatcher>(*this);
+    m_supervision = std::make_unique<Supervision>(*this);
+    m_banner = std::make_unique<Banner>(*this);
+    m_templateStore = std::make_unique<TemplateStore>(*this);
+    m_enrollment = std::make_unique<Enrollment>(*this);
+    m_userDeletion = std::make_unique<UserDeletion>(*this);
+    m_templateBackup = std::make_unique<TemplateBackup>(*this);
+    m_templateUpload = std::make_unique<TemplateUpload>(*this);
+    m_configFile = std::make_unique<ConfigFile>(*this);
+    m_targetList = std::make_unique<TargetList>(*this);
+    m_modeSwitch = std::make_unique<ModeSwitch>(*this);
+    m_startup = std::make_unique<Startup>(*this);
+    m_trayIcon = std::make_unique<TrayIcon>(*this);
+}
+
+void F_MAIN::AFF_LOG_MSG(const QString &LIGNE, int LINE_NUMBER)
+{
+    m_bannerLines->AFF_LOG_MSG(LIGNE, LINE_NUMBER);
+}
+
+void F_MAIN::ID_PAUSE(double ID_DELAY)
+{
+    m_waits->ID_PAUSE(ID_DELAY);
+}
+
+void F_MAIN::WRITE_LOG(const QString &text)
+{
+    m_activityLog->WRITE_LOG(text);
+}
+
+void F_MAIN::SHOW_MAIN_WINDOW()
+{
+    m_startup->SHOW_MAIN_WINDOW();
+}
+
+bool F_MAIN::serialSelected() const
+{
+    return SW_COMM[0]->isChecked();
+}
+
+bool F_MAIN::enrollModeSelected() const
+{
+    return SW_MODE[0]->isChecked();
+}
+
+bool F_MAIN::readModeSelected() const
+{
+    return SW_MODE[1]->isChecked();
+}
+
+void F_MAIN::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && m_startup)
+        m_startup->Form_Resize();
+}
+
+void F_MAIN::closeEvent(QCloseEvent *event)
+{
+    if (m_startup && !m_startup->Form_Unload())
+        event->ignore();
+    else
+        event->accept();
+}

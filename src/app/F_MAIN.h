@@ -1,0 +1,255 @@
+#pragma once
+
+#include <QByteArray>
+#include <QIcon>
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <memory>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QRadioButton;
+class QTimer;
+class QUdpSocket;
+
+class Clock;
+class Dialogs;
+
+class SerialLink;
+class TcpLink;
+class ActivityLog;
+class BannerLines;
+class Waits;
+class SourceSender;
+class ReceiveDispatcher;
+class Supervision;
+class Banner;
+class TemplateStore;
+class Enrollment;
+class UserDeletion;
+class TemplateBackup;
+class TemplateUpload;
+class ConfigFile;
+class TargetList;
+class ModeSwitch;
+class Startup;
+class TrayIcon;
+
+// What the operating system provides, as the station's creator hands it in: the real
+// services in the program, scripted ones in tests.
+struct StationPlatform
+{
+    Clock &clock;
+    Dialogs &dialogs;
+};
+
+// Where the station lives and which ports it uses. The program passes its own folder and
+// the units' ports; tests pass a temporary folder and free ports.
+struct StationOptions
+{
+    QString programFolder;
+    quint16 udpPort = 10002; // target units and other stations listen here
+    quint16 tcpPort = 10001; // a unit's frame protocol over TCP
+};
+
+// The notification-area icon's data, filled once at start-up.
+struct TrayIconData
+{
+    quint32 size = 0;
+    WId window = 0;
+    quint32 id = 0;
+    quint32 flags = 0;
+    quint32 callbackMessage = 0;
+    QIcon icon;
+    QString tip; // 64 characters once filled
+};
+
+// The main window. It owns the controls, the form-level state and the parts that give them
+// behaviour; each part lives in its subsystem's folder and reaches the window and the other
+// parts through the reference it is given.
+class F_MAIN : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr qint16 True = -1;
+    static constexpr const char *kCaption = " Trelvane Ombrix quick Enrollment  Version: 1.0N";
+
+    F_MAIN(const StationOptions &options, const StationPlatform &platform);
+    ~F_MAIN() override;
+
+    const StationOptions &options() const { return m_options; }
+    Clock &clock() const { return m_platform.clock; }
+    Dialogs &dialogs() const { return m_platform.dialogs; }
+
+    // The parts.
+    SerialLink &serial() const { return *Serial; }
+    TcpLink &tcp() const { return *TCP_SOURCE; }
+    ActivityLog &activityLog() const { return *m_activityLog; }
+    BannerLines &bannerLines() const { return *m_bannerLines; }
+    Waits &waits() const { return *m_waits; }
+    SourceSender &sender() const { return *m_sender; }
+    ReceiveDispatcher &dispatcher() const { return *m_dispatcher; }
+    Supervision &supervision() const { return *m_supervision; }
+    Banner &banner() const { return *m_banner; }
+    TemplateStore &templateStore() const { return *m_templateStore; }
+    Enrollment &enrollment() const { return *m_enrollment; }
+    UserDeletion &userDeletion() const { return *m_userDeletion; }
+    TemplateBackup &templateBackup() const { return *m_templateBackup; }
+    TemplateUpload &templateUpload() const { return *m_templateUpload; }
+    ConfigFile &configFile() const { return *m_configFile; }
+    TargetList &targetList() const { return *m_targetList; }
+    ModeSwitch &modeSwitch() const { return *m_modeSwitch; }
+    Startup &startup() const { return *m_startup; }
+    TrayIcon &trayIcon() const { return *m_trayIcon; }
+
+    // Shortcuts to the services that almost every part uses.
+    void AFF_LOG_MSG(const QString &LIGNE, int LINE_NUMBER);
+    void ID_PAUSE(double ID_DELAY);
+    void WRITE_LOG(const QString &text);
+    void SHOW_MAIN_WINDOW();
+
+    // Form-level variables.
+    QByteArray RX_SCORE;
+    qint16 TRELVANE_LOAD = 0;
+    QByteArray RX_EMPREINTE;
+    QString ID_IP;
+    qint16 ID_LOAD_CFG = 0;
+    QString LST_USER_NUMBER;
+    QByteArray LST_RX_TEMPLATE;
+    qint16 LST_RX_TEMPLATE_NUMBER = 0;
+    TrayIconData TRAY_ICON_DATA;
+    qint32 TRAY_EVENT = 0;
+
+    // Controls directly on the window.
+    QPushButton *B_EDIT_DIR_TEMPLATE = nullptr;
+    QGroupBox *FR_MSG = nullptr;
+    QGroupBox *FR_TCP = nullptr;
+    QGroupBox *FR_COMM = nullptr;
+    QGroupBox *FR_TARGET = nullptr;
+    QGroupBox *FR_SOURCE = nullptr;
+    QLabel *AFF_DIR_TEMPLATES = nullptr;
+    QLabel *AFF_CURDIR = nullptr;
+
+    // In FR_MSG: the banner.
+    QGroupBox *Frame2 = nullptr;
+    QTimer *TIM_HIDE_MSG = nullptr;
+    QString TIM_HIDE_MSG_Tag = QStringLiteral("99"); // the banner countdown
+    std::array<QLabel *, 3> AFF_MSG{};               // 0, 1: banner lines; 2: in FR_ERROR
+    QGroupBox *Frame1 = nullptr;
+    std::array<QLabel *, 10> PIC_MSG_LIST{};
+    QLabel *PIC_MSG = nullptr;
+
+    // In FR_TCP.
+    QPushButton *B_CONNECT_IP = nullptr;
+    QLineEdit *INP_IP = nullptr;
+    TcpLink *TCP_SOURCE = nullptr;
+    QLabel *AFF_TCP_STATUS = nullptr;
+    QLabel *Label5 = nullptr;
+    QLabel *Label6 = nullptr;
+
+    // In FR_COMM.
+    QPushButton *B_LOAD_TST = nullptr;
+    std::array<QRadioButton *, 2> SW_COMM{};
+
+    // In FR_TARGET.
+    QPushButton *B_TCP_VIEW_USR_LST = nullptr;
+    QPushButton *B_PING = nullptr;
+    QPushButton *B_SAVE_TEMPLATES = nullptr;
+    QPushButton *B_REQ_TMP_NO = nullptr;
+    QLabel *pichook = nullptr;
+    QUdpSocket *UDP_RX = nullptr;
+    QPushButton *B_EDIT_TERM = nullptr;
+    QGroupBox *FR_ENR_QUALITY = nullptr;
+    std::array<QLabel *, 2> Label8{};
+    QLabel *AFF_SCORE = nullptr;
+    QPushButton *B_UPLOAD_TST = nullptr;
+    QPushButton *B_BACKUP_TO_FILE = nullptr;
+    QPushButton *B_IP_DEL = nullptr;
+    QPushButton *B_IP_ADD = nullptr;
+    QUdpSocket *UDP_TX = nullptr;
+    QListWidget *LST_IP = nullptr;
+    QLabel *Label15 = nullptr;
+    QLabel *Label9 = nullptr;
+    std::array<QLabel *, 5> Label3{};
+
+    // In FR_SOURCE.
+    QPushButton *B_SAVE_CFG = nullptr;
+    QGroupBox *FR_PASSWORD = nullptr;
+    QPushButton *B_OK_PASSWORD = nullptr;
+    QLineEdit *INP_PASSWORD = nullptr;
+    QLabel *Label14 = nullptr;
+    QGroupBox *Frame3 = nullptr;
+    QPushButton *B_RESET_PASSWORD = nullptr;
+    std::array<QRadioButton *, 2> SW_MODE{};
+    QGroupBox *FR_ERROR = nullptr;
+    QCheckBox *SW_LOG = nullptr;
+    QGroupBox *FR_MANAGE_USR = nullptr;
+    QPushButton *B_SYNCHRONIZE_NEW_UNIT = nullptr;
+    QTimer *TIM_BACKUP = nullptr;
+    QLineEdit *INP_USER_NUMBER = nullptr;
+    QPushButton *B_USER_ENROLL = nullptr;
+    QPushButton *B_USER_DELETE = nullptr;
+    QPushButton *B_VIEW_TEMPLATES = nullptr;
+    QLabel *Label4 = nullptr;
+    QLabel *Label7 = nullptr;
+    QGroupBox *FR_SERIAL = nullptr;
+    QPushButton *B_RECONNECT = nullptr;
+    SerialLink *Serial = nullptr;
+    SerialLink *SerialTST = nullptr; // a second port object that nothing opens
+    QTimer *SERIAL_RX = nullptr;
+    QTimer *TIM_SERIAL_CONNECT = nullptr;
+    QLineEdit *INP_SERIAL_PORT = nullptr;
+    QLabel *AFF_SERIAL_STATUS = nullptr;
+    QLabel *Label2 = nullptr;
+    QLabel *Label1 = nullptr;
+    QGroupBox *FR_READ_MODE = nullptr;
+    QLineEdit *INP_SUFFIX = nullptr;
+    QLineEdit *INP_PREFIX = nullptr;
+    QLabel *Label13 = nullptr;
+    QLabel *Label11 = nullptr;
+    QLabel *AFF_LST_USER = nullptr;
+    QLabel *AFF_IP_SERVER = nullptr;
+    QLabel *AFF_LST_USER_DATE = nullptr;
+    QLabel *AFF_LST_USER_TIME = nullptr;
+    QLabel *Label12 = nullptr;
+    QLabel *Label10 = nullptr;
+
+    // The selected link and mode, as the controls say.
+    bool serialSelected() const;
+    bool enrollModeSelected() const;
+    bool readModeSelected() const;
+
+protected:
+    void changeEvent(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildControls(); // creates every control, in MainWindowLayout.cpp
+    void createParts();
+
+    StationOptions m_options;
+    StationPlatform m_platform;
+
+    std::unique_ptr<ActivityLog> m_activityLog;
+    std::unique_ptr<BannerLines> m_bannerLines;
+    std::unique_ptr<Waits> m_waits;
+    std::unique_ptr<SourceSender> m_sender;
+    std::unique_ptr<ReceiveDispatcher> m_dispatcher;
+    std::unique_ptr<Supervision> m_supervision;
+    std::unique_ptr<Banner> m_banner;
+    std::unique_ptr<TemplateStore> m_templateStore;
+    std::unique_ptr<Enrollment> m_enrollment;
+    std::unique_ptr<UserDeletion> m_userDeletion;
+    std::unique_ptr<TemplateBackup> m_templateBackup;
+    std::unique_ptr<TemplateUpload> m_templateUpload;
+    std::unique_ptr<ConfigFile> m_configFile;
+    std::unique_ptr<TargetList> m_targetList;
+    std::unique_ptr<ModeSwitch> m_modeSwitch;
+    std::unique_ptr<Startup> m_startup;
+    std::unique_ptr<TrayIcon> m_trayIcon;
+};

@@ -1,0 +1,312 @@
+// Creates every control of the main window with its name, caption, tooltip and visibility at
+// creation, and arranges them. Behaviour is wired by the parts, not here.
+#include "app/F_MAIN.h"
+#include "link/SerialLink.h"
+#include "link/TcpLink.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QUdpSocket>
+#include <QVBoxLayout>
+
+namespace {
+
+template <typename T> T *named(T *object, const char *name)
+{
+    object->setObjectName(QString::fromLatin1(name));
+    return object;
+}
+
+QLabel *label(QWidget *parent, const char *name, const QString &text)
+{
+    return named(new QLabel(text, parent), name);
+}
+
+QPushButton *button(QWidget *parent, const char *name, const QString &caption,
+                    const QString &tooltip = QString())
+{
+    auto *b = named(new QPushButton(caption, parent), name);
+    if (!tooltip.isEmpty())
+        b->setToolTip(tooltip);
+    return b;
+}
+
+QLineEdit *edit(QWidget *parent, const char *name, const QString &text)
+{
+    return named(new QLineEdit(text, parent), name);
+}
+
+// A frame with a border shows its caption; a borderless frame shows none.
+QGroupBox *frame(QWidget *parent, const char *name, const QString &caption, bool border)
+{
+    auto *f = named(new QGroupBox(border ? caption : QString(), parent), name);
+    if (!border) {
+        f->setFlat(true);
+        f->setStyleSheet(QStringLiteral("QGroupBox#%1 { border: none; margin: 0; padding: 0; }")
+                             .arg(QString::fromLatin1(name)));
+    }
+    return f;
+}
+
+QTimer *timer(QObject *parent, const char *name, int intervalMs)
+{
+    auto *t = named(new QTimer(parent), name);
+    t->setInterval(intervalMs);
+    return t;
+}
+
+} // namespace
+
+void F_MAIN::buildControls()
+{
+    auto *root = new QGridLayout(this);
+
+    // Source frame and, laid over it, the banner frame.
+    FR_SOURCE = frame(this, "FR_SOURCE", QStringLiteral("Source Trelvane"), false);
+    FR_MSG = frame(this, "FR_MSG", QString(), false);
+    FR_MSG->hide();
+    FR_TARGET = frame(this, "FR_TARGET", QStringLiteral("Target Trelvane"), false);
+    FR_COMM = frame(this, "FR_COMM", QString(), true);
+    FR_COMM->hide();
+    FR_TCP = frame(this, "FR_TCP", QStringLiteral("TCP Configuration "), true);
+    FR_TCP->hide();
+    root->addWidget(FR_SOURCE, 0, 0);
+    root->addWidget(FR_MSG, 0, 0);
+    root->addWidget(FR_TARGET, 0, 1);
+
+    auto *folders = new QGridLayout;
+    B_EDIT_DIR_TEMPLATE =
+        button(this, "B_EDIT_DIR_TEMPLATE", QString(), QStringLiteral("Edit templates folder"));
+    AFF_DIR_TEMPLATES = label(this, "AFF_DIR_TEMPLATES", QStringLiteral("CURDIR"));
+    AFF_DIR_TEMPLATES->setToolTip(QStringLiteral("Templates folder"));
+    AFF_CURDIR = label(this, "AFF_CURDIR", QStringLiteral("CURDIR"));
+    AFF_CURDIR->setToolTip(QStringLiteral("Configuration folder"));
+    folders->addWidget(B_EDIT_DIR_TEMPLATE, 0, 0);
+    folders->addWidget(AFF_DIR_TEMPLATES, 0, 1);
+    folders->addWidget(AFF_CURDIR, 1, 1);
+    root->addLayout(folders, 1, 0, 1, 2);
+    root->addWidget(FR_COMM, 2, 0);
+    root->addWidget(FR_TCP, 3, 0);
+
+    // The banner.
+    auto *msgLayout = new QVBoxLayout(FR_MSG);
+    Frame2 = frame(FR_MSG, "Frame2", QString(), true);
+    TIM_HIDE_MSG = timer(this, "TIM_HIDE_MSG", 1000);
+    auto *frame2Layout = new QVBoxLayout(Frame2);
+    PIC_MSG = label(Frame2, "PIC_MSG", QString());
+    AFF_MSG[0] = label(Frame2, "AFF_MSG_0", QStringLiteral("... MESSAGE ..."));
+    AFF_MSG[1] = label(Frame2, "AFF_MSG_1", QStringLiteral("... MESSAGE ..."));
+    for (QLabel *line : {AFF_MSG[0], AFF_MSG[1]}) {
+        line->setWordWrap(true);
+        line->setAlignment(Qt::AlignCenter);
+    }
+    frame2Layout->addWidget(PIC_MSG, 0, Qt::AlignHCenter);
+    frame2Layout->addWidget(AFF_MSG[0]);
+    frame2Layout->addWidget(AFF_MSG[1]);
+    Frame1 = frame(FR_MSG, "Frame1", QString(), true);
+    Frame1->hide();
+    for (int i = 0; i < 9; ++i)
+        PIC_MSG_LIST[i] = named(new QLabel(Frame1),
+                                QStringLiteral("PIC_MSG_LIST_%1").arg(i).toLatin1().constData());
+    msgLayout->addWidget(Frame2);
+    msgLayout->addWidget(Frame1);
+
+    // TCP settings (never shown).
+    auto *tcpLayout = new QGridLayout(FR_TCP);
+    B_CONNECT_IP = button(FR_TCP, "B_CONNECT_IP", QStringLiteral("Connect"));
+    INP_IP = edit(FR_TCP, "INP_IP", QStringLiteral("127.0.0.1"));
+    TCP_SOURCE = named(new TcpLink(this), "TCP_SOURCE");
+    AFF_TCP_STATUS = label(FR_TCP, "AFF_TCP_STATUS", QStringLiteral("Disconnect"));
+    Label5 = label(FR_TCP, "Label5", QStringLiteral("Status:"));
+    Label6 = label(FR_TCP, "Label6", QStringLiteral("IP address:"));
+    tcpLayout->addWidget(Label6, 0, 0);
+    tcpLayout->addWidget(INP_IP, 0, 1);
+    tcpLayout->addWidget(B_CONNECT_IP, 0, 2);
+    tcpLayout->addWidget(Label5, 1, 0);
+    tcpLayout->addWidget(AFF_TCP_STATUS, 1, 1);
+
+    // Link selection (never shown).
+    auto *commLayout = new QHBoxLayout(FR_COMM);
+    B_LOAD_TST = button(FR_COMM, "B_LOAD_TST", QStringLiteral("Load"));
+    SW_COMM[0] = named(new QRadioButton(QStringLiteral("Serial Port"), FR_COMM), "SW_COMM_0");
+    SW_COMM[1] = named(new QRadioButton(QStringLiteral("TCP"), FR_COMM), "SW_COMM_1");
+    commLayout->addWidget(SW_COMM[0]);
+    commLayout->addWidget(SW_COMM[1]);
+    commLayout->addWidget(B_LOAD_TST);
+
+    // Target units.
+    auto *targetLayout = new QGridLayout(FR_TARGET);
+    Label3[3] = label(FR_TARGET, "Label3_3", QStringLiteral("Trelvane target units"));
+    LST_IP = named(new QListWidget(FR_TARGET), "LST_IP");
+    B_IP_ADD = button(FR_TARGET, "B_IP_ADD", QString());
+    B_EDIT_TERM =
+        button(FR_TARGET, "B_EDIT_TERM", QString(), QStringLiteral("Edit the selected terminal"));
+    B_IP_DEL = button(FR_TARGET, "B_IP_DEL", QString());
+    Label9 = label(FR_TARGET, "Label9", QStringLiteral("* Check the units to be synchronized."));
+    B_PING = button(FR_TARGET, "B_PING", QStringLiteral("Test"));
+    B_TCP_VIEW_USR_LST = button(FR_TARGET, "B_TCP_VIEW_USR_LST", QStringLiteral("View"));
+    Label15 = label(FR_TARGET, "Label15", QStringLiteral("Wait"));
+    Label15->hide();
+    B_SAVE_TEMPLATES = button(FR_TARGET, "B_SAVE_TEMPLATES", QStringLiteral("Save Templates"));
+    B_REQ_TMP_NO = button(FR_TARGET, "B_REQ_TMP_NO", QStringLiteral("REQ TEMPLATES NO"));
+    B_UPLOAD_TST = button(FR_TARGET, "B_UPLOAD_TST", QStringLiteral("TST UPLOAD"));
+    B_BACKUP_TO_FILE =
+        button(FR_TARGET, "B_BACKUP_TO_FILE", QStringLiteral("Backup this user templates"));
+    for (QWidget *hidden :
+         {static_cast<QWidget *>(B_SAVE_TEMPLATES), static_cast<QWidget *>(B_REQ_TMP_NO),
+          static_cast<QWidget *>(B_UPLOAD_TST), static_cast<QWidget *>(B_BACKUP_TO_FILE)})
+        hidden->hide();
+    pichook = label(FR_TARGET, "pichook", QString());
+    pichook->hide();
+    UDP_RX = named(new QUdpSocket(this), "UDP_RX");
+    UDP_TX = named(new QUdpSocket(this), "UDP_TX");
+    FR_ENR_QUALITY = frame(FR_TARGET, "FR_ENR_QUALITY", QString(), false);
+    FR_ENR_QUALITY->hide();
+    auto *qualityLayout = new QHBoxLayout(FR_ENR_QUALITY);
+    Label8[0] = label(FR_ENR_QUALITY, "Label8_0", QStringLiteral("Template quality:"));
+    AFF_SCORE = label(FR_ENR_QUALITY, "AFF_SCORE", QStringLiteral("0"));
+    Label8[1] = label(FR_ENR_QUALITY, "Label8_1", QStringLiteral("%"));
+    qualityLayout->addWidget(Label8[0]);
+    qualityLayout->addWidget(AFF_SCORE);
+    qualityLayout->addWidget(Label8[1]);
+    targetLayout->addWidget(Label3[3], 0, 0, 1, 3);
+    targetLayout->addWidget(LST_IP, 1, 0, 1, 3);
+    targetLayout->addWidget(B_IP_ADD, 2, 0);
+    targetLayout->addWidget(B_EDIT_TERM, 2, 1);
+    targetLayout->addWidget(B_IP_DEL, 2, 2);
+    targetLayout->addWidget(Label9, 3, 0, 1, 3);
+    targetLayout->addWidget(B_PING, 4, 0);
+    targetLayout->addWidget(B_TCP_VIEW_USR_LST, 4, 1);
+    targetLayout->addWidget(Label15, 4, 2);
+
+    // Source unit.
+    auto *sourceLayout = new QGridLayout(FR_SOURCE);
+    Label3[2] = label(FR_SOURCE, "Label3_2", QStringLiteral(" Trelvane source unit"));
+    sourceLayout->addWidget(Label3[2], 0, 0, 1, 2);
+
+    FR_SERIAL =
+        frame(FR_SOURCE, "FR_SERIAL", QStringLiteral(" Serial / USB Port Configuration "), true);
+    auto *serialLayout = new QGridLayout(FR_SERIAL);
+    Label3[0] = label(FR_SERIAL, "Label3_0", QStringLiteral(" Serial / USB Port Configuration "));
+    Label3[0]->hide();
+    Label1 = label(FR_SERIAL, "Label1", QStringLiteral("Serial Port Number:"));
+    INP_SERIAL_PORT = edit(FR_SERIAL, "INP_SERIAL_PORT", QStringLiteral("0"));
+    Label2 = label(FR_SERIAL, "Label2", QStringLiteral("Status:"));
+    AFF_SERIAL_STATUS = label(FR_SERIAL, "AFF_SERIAL_STATUS", QStringLiteral("Disconnected"));
+    AFF_SERIAL_STATUS->setAutoFillBackground(true);
+    AFF_SERIAL_STATUS->setStyleSheet(QStringLiteral("background-color: red;"));
+    B_RECONNECT = button(FR_SERIAL, "B_RECONNECT", QStringLiteral("Re-Connect"));
+    Serial = named(new SerialLink(this), "Serial");
+    SerialTST = named(new SerialLink(this), "SerialTST");
+    SERIAL_RX = timer(this, "SERIAL_RX", 1);
+    TIM_SERIAL_CONNECT = timer(this, "TIM_SERIAL_CONNECT", 1000);
+    serialLayout->addWidget(Label1, 0, 0);
+    serialLayout->addWidget(INP_SERIAL_PORT, 0, 1);
+    serialLayout->addWidget(B_RECONNECT, 0, 2, 2, 1);
+    serialLayout->addWidget(Label2, 1, 0);
+    serialLayout->addWidget(AFF_SERIAL_STATUS, 1, 1);
+    sourceLayout->addWidget(FR_SERIAL, 1, 0, 1, 2);
+
+    Frame3 = frame(FR_SOURCE, "Frame3", QString(), false);
+    auto *modeLayout = new QHBoxLayout(Frame3);
+    SW_MODE[0] = named(new QRadioButton(QStringLiteral("Enroll    or"), Frame3), "SW_MODE_0");
+    SW_MODE[1] = named(new QRadioButton(QStringLiteral("Read mode"), Frame3), "SW_MODE_1");
+    B_RESET_PASSWORD =
+        button(Frame3, "B_RESET_PASSWORD", QString(), QStringLiteral("Reset Password"));
+    B_RESET_PASSWORD->hide();
+    modeLayout->addWidget(SW_MODE[0]);
+    modeLayout->addWidget(SW_MODE[1]);
+    modeLayout->addWidget(B_RESET_PASSWORD);
+    sourceLayout->addWidget(Frame3, 2, 0);
+
+    FR_PASSWORD = frame(FR_SOURCE, "FR_PASSWORD", QString(), false);
+    FR_PASSWORD->hide();
+    auto *passwordLayout = new QHBoxLayout(FR_PASSWORD);
+    Label14 = label(FR_PASSWORD, "Label14", QStringLiteral("Password:"));
+    INP_PASSWORD = edit(FR_PASSWORD, "INP_PASSWORD", QString());
+    INP_PASSWORD->setEchoMode(QLineEdit::Password);
+    B_OK_PASSWORD = button(FR_PASSWORD, "B_OK_PASSWORD", QStringLiteral("ok"));
+    passwordLayout->addWidget(Label14);
+    passwordLayout->addWidget(INP_PASSWORD);
+    passwordLayout->addWidget(B_OK_PASSWORD);
+    sourceLayout->addWidget(FR_PASSWORD, 2, 1);
+
+    // User management, and the two frames laid over it.
+    FR_MANAGE_USR = frame(FR_SOURCE, "FR_MANAGE_USR", QString(), false);
+    FR_MANAGE_USR->hide();
+    auto *manageLayout = new QGridLayout(FR_MANAGE_USR);
+    Label3[1] = label(FR_MANAGE_USR, "Label3_1", QStringLiteral(" Manage users"));
+    Label7 = label(FR_MANAGE_USR, "Label7", QStringLiteral("User Number:"));
+    INP_USER_NUMBER = edit(FR_MANAGE_USR, "INP_USER_NUMBER", QString());
+    INP_USER_NUMBER->setAutoFillBackground(true);
+    B_USER_ENROLL = button(FR_MANAGE_USR, "B_USER_ENROLL", QStringLiteral("Enroll user"));
+    B_USER_DELETE = button(FR_MANAGE_USR, "B_USER_DELETE", QStringLiteral("Delete user"));
+    B_VIEW_TEMPLATES = button(FR_MANAGE_USR, "B_VIEW_TEMPLATES", QString(),
+                              QStringLiteral("View active users  in this Trelvane"));
+    B_SYNCHRONIZE_NEW_UNIT =
+        button(FR_MANAGE_USR, "B_SYNCHRONIZE_NEW_UNIT", QStringLiteral("Synchronise a new unit"));
+    Label4 = label(FR_MANAGE_USR, "Label4", QStringLiteral("Wait"));
+    Label4->hide();
+    TIM_BACKUP = timer(this, "TIM_BACKUP", 0);
+    manageLayout->addWidget(Label3[1], 0, 0, 1, 3);
+    manageLayout->addWidget(Label7, 1, 0);
+    manageLayout->addWidget(INP_USER_NUMBER, 1, 1, 1, 2);
+    manageLayout->addWidget(B_USER_ENROLL, 2, 0, 1, 2);
+    manageLayout->addWidget(B_USER_DELETE, 2, 2);
+    manageLayout->addWidget(B_VIEW_TEMPLATES, 3, 0);
+    manageLayout->addWidget(B_SYNCHRONIZE_NEW_UNIT, 3, 1, 1, 2);
+    manageLayout->addWidget(Label4, 4, 0);
+
+    FR_ERROR = frame(FR_SOURCE, "FR_ERROR", QString(), false);
+    FR_ERROR->hide();
+    auto *errorLayout = new QVBoxLayout(FR_ERROR);
+    PIC_MSG_LIST[9] = label(FR_ERROR, "PIC_MSG_LIST_9", QString());
+    AFF_MSG[2] = label(FR_ERROR, "AFF_MSG_2", QStringLiteral("Communication error with Trelvane"));
+    errorLayout->addWidget(PIC_MSG_LIST[9], 0, Qt::AlignHCenter);
+    errorLayout->addWidget(AFF_MSG[2], 0, Qt::AlignHCenter);
+
+    FR_READ_MODE = frame(FR_SOURCE, "FR_READ_MODE", QString(), false);
+    FR_READ_MODE->hide();
+    auto *readLayout = new QGridLayout(FR_READ_MODE);
+    Label3[4] = label(FR_READ_MODE, "Label3_4", QStringLiteral("Trelvane Wedge Keyboard mode"));
+    Label11 = label(FR_READ_MODE, "Label11", QStringLiteral("Prefix:"));
+    INP_PREFIX = edit(FR_READ_MODE, "INP_PREFIX", QString());
+    Label13 = label(FR_READ_MODE, "Label13", QStringLiteral("Suffix:"));
+    INP_SUFFIX = edit(FR_READ_MODE, "INP_SUFFIX", QStringLiteral("{ENTER}"));
+    Label10 = label(FR_READ_MODE, "Label10", QStringLiteral("Trelvane IP address"));
+    AFF_IP_SERVER = label(FR_READ_MODE, "AFF_IP_SERVER", QStringLiteral("0.0.0.0"));
+    Label12 = label(FR_READ_MODE, "Label12", QStringLiteral("Last user read"));
+    AFF_LST_USER = label(FR_READ_MODE, "AFF_LST_USER", QString());
+    AFF_LST_USER_DATE = label(FR_READ_MODE, "AFF_LST_USER_DATE", QString());
+    AFF_LST_USER_TIME = label(FR_READ_MODE, "AFF_LST_USER_TIME", QString());
+    readLayout->addWidget(Label3[4], 0, 0, 1, 3);
+    readLayout->addWidget(Label11, 1, 0);
+    readLayout->addWidget(INP_PREFIX, 1, 1, 1, 2);
+    readLayout->addWidget(Label13, 2, 0);
+    readLayout->addWidget(INP_SUFFIX, 2, 1, 1, 2);
+    readLayout->addWidget(Label10, 3, 0);
+    readLayout->addWidget(AFF_IP_SERVER, 3, 1, 1, 2);
+    readLayout->addWidget(Label12, 4, 0);
+    readLayout->addWidget(AFF_LST_USER, 4, 1);
+    readLayout->addWidget(AFF_LST_USER_DATE, 5, 1);
+    readLayout->addWidget(AFF_LST_USER_TIME, 5, 2);
+
+    // The three share one cell: only one is shown at a time.
+    sourceLayout->addWidget(FR_MANAGE_USR, 3, 0, 1, 2);
+    sourceLayout->addWidget(FR_ERROR, 3, 0, 1, 2);
+    sourceLayout->addWidget(FR_READ_MODE, 3, 0, 1, 2);
+
+    SW_LOG = named(new QCheckBox(QStringLiteral("Log activity to Trelvane_DATE.log"), FR_SOURCE),
+                   "SW_LOG");
+    B_SAVE_CFG = button(FR_SOURCE, "B_SAVE_CFG", QStringLiteral("Save Configuration"));
+    sourceLayout->addWidget(SW_LOG, 4, 0);
+    sourceLayout->addWidget(B_SAVE_CFG, 4, 1);
+}

@@ -1,0 +1,5 @@
+#include "app/TrayIcon.h"
+
+#include "app/F_MAIN.h"
+
+TrayIcon::TrayIcon(F_MAIN &w) : w(w) {}

@@ -1,0 +1,5 @@
+#include "config/ConfigFile.h"
+
+#include "app/F_MAIN.h"
+
+ConfigFile::ConfigFile(F_MAIN &w) : w(w) {}

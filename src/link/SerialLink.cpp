@@ -1,0 +1,79 @@
+#include "link/SerialLink.h"
+
+SerialLink::SerialLink(QObject *parent) : ByteLink(parent)
+{
+    m_port.setBaudRate(QSerialPort::Baud57600);
+    m_port.setDataBits(QSerialPort::Data8);
+    m_port.setParity(QSerialPort::NoParity);
+    m_port.setStopBits(QSerialPort::OneStop);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    connect(&m_port, &QSerialPort::readyRead, this, &ByteLink::readyRead);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &SerialLink::onError);
+}
+
+bool SerialLink::open()
+{
+    m_error.clear();
+    if (m_port.portName().isEmpty()) {
+        m_error = QStringLiteral("No serial device for this port number");
+        return false;
+    }
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        QString reason = m_port.errorString();
+        if (m_port.error() == QSerialPort::PermissionError)
+            reason += QStringLiteral(" (the operator's account must be allowed to use serial "
+                                     "ports: on Linux, add it to the dialout group)");
+        m_error = m_port.portName() + QStringLiteral(": ") + reason;
+        m_port.clearError();
+        return false;
+    }
+    // Set again after opening: some drivers reset them when the port opens.
+    m_port.setBaudRate(QSerialPort::Baud57600);
+    m_port.setDataBits(QSerialPort::Data8);
+    m_port.setParity(QSerialPort::NoParity);
+    m_port.setStopBits(QSerialPort::OneStop);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    m_port.setDataTerminalReady(true);
+    m_port.setRequestToSend(true);
+    m_port.clearError();
+    return true;
+}
+
+void SerialLink::close()
+{
+    if (m_port.isOpen())
+        m_port.close();
+    m_port.clearError();
+}
+
+bool SerialLink::write(const QByteArray &bytes)
+{
+    if (!m_port.isOpen())
+        return false;
+    if (m_port.write(bytes) != bytes.size())
+        return false;
+    // Push the bytes to the device now: a wait that serves no events may follow, and the
+    // unit must see each piece when it is sent, not when the event loop next runs.
+    m_port.flush();
+    if (m_port.bytesToWrite() > 0)
+        m_port.waitForBytesWritten(1000);
+    return true;
+}
+
+QByteArray SerialLink::readAll()
+{
+    return m_port.isOpen() ? m_port.readAll() : QByteArray();
+}
+
+void SerialLink::onError(QSerialPort::SerialPortError error)
+{
+    // A vanished device is reported over and over, at full speed, for as long as the port
+    // stays open: close it, once.
+    if ((error == QSerialPort::ResourceError || error == QSerialPort::ReadError) &&
+        m_port.isOpen()) {
+        const QString reason = m_port.errorString();
+        m_port.close();
+        m_port.clearError();
+        emit lost(m_port.portName() + QStringLiteral(": ") + reason);
+    }
+}

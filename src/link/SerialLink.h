@@ -1,0 +1,38 @@
+#pragma once
+
+#include "link/ByteLink.h"
+
+#include <QSerialPort>
+
+// The serial port to the source unit: 57600 baud, 8 data bits, no parity, 1 stop bit, no
+// flow control.
+class SerialLink final : public ByteLink
+{
+    Q_OBJECT
+public:
+    explicit SerialLink(QObject *parent = nullptr);
+
+    void setDevicePath(const QString &path) { m_port.setPortName(path); }
+    QString devicePath() const { return m_port.portName(); }
+
+    // Opens the device; on failure errorString() says why (with the device path).
+    bool open();
+    QString errorString() const { return m_error; }
+
+    bool isOpen() const override { return m_port.isOpen(); }
+    void close() override;
+    bool write(const QByteArray &bytes) override;
+    QByteArray readAll() override;
+    qint64 bytesAvailable() const { return m_port.bytesAvailable(); }
+
+signals:
+    // The open device went away (adapter unplugged, the other side of a pseudo-terminal
+    // closed): the port has been closed. Emitted once per loss.
+    void lost(const QString &reason);
+
+private:
+    void onError(QSerialPort::SerialPortError error);
+
+    QSerialPort m_port;
+    QString m_error;
+};

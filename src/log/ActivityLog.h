@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class F_MAIN;
+
+// The daily activity log in the configuration folder: one time-stamped line per banner text
+// and per message sent or received, written only while SW_LOG is ticked.
+class ActivityLog
+{
+public:
+    explicit ActivityLog(F_MAIN &w) : w(w) {}
+
+    // Appends one entry line (with the day's header first when the day's file is new).
+    // Returns false when the line could not be written; a failed write never throws.
+    bool WRITE_LOG(const QString &text);
+
+    // "Trelvane_DD-MM-YYYY.log" for the clock's current day.
+    QString fileName() const;
+    QString filePath() const;
+    QStringList headerLines() const;
+
+private:
+    F_MAIN &w;
+};

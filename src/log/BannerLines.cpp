@@ -1,0 +1,32 @@
+#include "log/BannerLines.h"
+
+#include "app/F_MAIN.h"
+#include "link/Banner.h"
+
+#include <QLabel>
+
+bool BannerLines::AFF_LOG_MSG(const QString &LIGNE, int LINE_NUMBER)
+{
+    if (LINE_NUMBER == 9999) {
+        setLine(0, LIGNE);
+        setLine(1, LIGNE);
+        return true;
+    }
+    const int element = LINE_NUMBER - 1;
+    if (element < 0 || element >= int(w.AFF_MSG.size()))
+        return false;
+    setLine(element, LIGNE);
+    return true;
+}
+
+void BannerLines::setLine(int element, const QString &text)
+{
+    QLabel *line = w.AFF_MSG[element];
+    // Writing the text a line already holds is not a change: the banner is neither
+    // restarted nor logged again (bulk collection writes the same line per chunk).
+    if (line->text() == text)
+        return;
+    line->setText(text);
+    if (element <= 1)
+        w.banner().AFF_MSG_Change(element);
+}

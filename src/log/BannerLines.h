@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+class F_MAIN;
+
+// Puts a text on a banner line. The banner reacts to the change (shows, classifies, logs).
+class BannerLines
+{
+public:
+    explicit BannerLines(F_MAIN &w) : w(w) {}
+
+    // LINE_NUMBER 1 or 2 sets that line, 9999 both; any other number names element
+    // LINE_NUMBER - 1 of the label array when it exists (2 is the error frame's label)
+    // and is ignored otherwise. Returns false when no such element exists.
+    bool AFF_LOG_MSG(const QString &LIGNE, int LINE_NUMBER);
+
+private:
+    void setLine(int element, const QString &text);
+
+    F_MAIN &w;
+};

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// Modal operator dialogs and the system beep. The station asks through this interface so
+// that tests can answer in place of a person.
+class Dialogs
+{
+public:
+    enum class Icon { None, Information, Exclamation, Critical, Question };
+    enum class Buttons { Ok, YesNo };
+    enum class Answer { Ok, Yes, No, Cancel };
+
+    virtual ~Dialogs() = default;
+
+    // Modal input box; Cancel gives an empty text.
+    virtual QString inputBox(const QString &prompt, const QString &title,
+                             const QString &preset = QString()) = 0;
+
+    // Modal message box. An empty title stands for the program's name.
+    virtual Answer messageBox(const QString &text, const QString &title, Icon icon,
+                              Buttons buttons = Buttons::Ok) = 0;
+
+    virtual void beep() = 0;
+
+    void beep(int times)
+    {
+        for (int i = 0; i < times; ++i)
+            beep();
+    }
+};
+
+// The real dialogs, modal over the given window.
+class QtDialogs final : public Dialogs
+{
+public:
+    void setParentWindow(QWidget *parent) { m_parent = parent; }
+
+    QString inputBox(const QString &prompt, const QString &title,
+                     const QString &preset = QString()) override;
+    Answer messageBox(const QString &text, const QString &title, Icon icon,
+                      Buttons buttons = Buttons::Ok) override;
+    void beep() override;
+
+private:
+    QWidget *m_parent = nullptr;
+};
