@@ -1,14 +1,50 @@
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
 
 class F_MAIN;
 
+// The template files: one file per template in the templates folder (the caption of
+// AFF_DIR_TEMPLATES), named user text + "-" + number with at least two digits + ".DAT",
+// holding exactly the template's bytes. Every writer and reader goes through this class.
 class TemplateStore : public QObject
 {
     Q_OBJECT
 public:
     explicit TemplateStore(F_MAIN &w);
+
+    QString folder() const;                                     // ends with the separator
+    static QString fileName(const QString &userText, int templateNumber); // "12345-01.DAT"
+    QString path(const QString &userText, int templateNumber) const;
+
+    // Replaces the file whole (written under a temporary name, then renamed over the old
+    // one). False when the folder is missing or not writable; the old file then stays.
+    bool write(const QString &userText, int templateNumber, const QByteArray &bytes);
+
+    // Names (without folder) of the user's templates: exactly the user text, "-", and a
+    // name ending ".DAT"; never a pattern built from the user text. Folder listing order.
+    QStringList list(const QString &userText) const;
+    // Names of every template file of the folder ("*.DAT").
+    QStringList listAll() const;
+
+    // The whole file, or nothing when it cannot be read.
+    std::optional<QByteArray> read(const QString &filePath) const;
+
+    // Deletes every template file of the user; beforeEach is called with each full path
+    // before it is removed. Returns the number of files removed.
+    int removeUser(const QString &userText,
+                   const std::function<void(const QString &)> &beforeEach = {});
+
+    // Read back from a name: the text before the first hyphen, and the numeric value of
+    // the two characters after it.
+    static QString userOf(const QString &name);
+    static int templateNumberOf(const QString &name);
 
 private:
     F_MAIN &w;
