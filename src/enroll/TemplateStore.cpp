@@ -1,5 +1,159 @@
 #include "enroll/TemplateStore.h"
 
 #include "app/F_MAIN.h"
+#include "util/NumericValue.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QSaveFile>
+
+namespace {
+
+const QString kExtension = QStringLiteral(".DAT");
+
+// Template files are written with ".DAT" in upper case; a folder copied from another machine
+// may hold ".dat", which names the same template there, so the extension is compared
+// ignoring case. The user text itself is compared exactly.
+bool hasTemplateExtension(const QString &name)
+{
+    return name.endsWith(kExtension, Qt::CaseInsensitive);
+}
+
+bool isAllDigits(QStringView text)
+{
+    if (text.isEmpty())
+        return false;
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return false;
+    }
+    return true;
+}
+
+// The user text, "-", a template number in digits, ".DAT": anything else in the folder
+// (another user whose text only starts the same, "12-x.DAT") is not this user's template.
+bool isTemplateOf(const QString &name, const QString &userText)
+{
+    const QString prefix = userText + u'-';
+    if (!name.startsWith(prefix, Qt::CaseSensitive) || !hasTemplateExtension(name))
+        return false;
+    const qsizetype numberLength = name.size() - prefix.size() - kExtension.size();
+    if (numberLength <= 0)
+        return false;
+    return isAllDigits(QStringView(name).mid(prefix.size(), numberLength));
+}
+
+// A file name made from this text would land outside the templates folder.
+bool leavesFolder(const QString &userText)
+{
+    return userText.contains(u'/') || userText.contains(u'\\') || userText.contains(QChar(0));
+}
+
+} // namespace
 
 TemplateStore::TemplateStore(F_MAIN &w) : w(w) {}
+
+QString TemplateStore::folder() const
+{
+    return w.AFF_DIR_TEMPLATES->text();
+}
+
+QString TemplateStore::fileName(const QString &userText, int templateNumber)
+{
+    return userText + u'-' + QStringLiteral("%1").arg(templateNumber, 2, 10, QChar(u'0')) +
+           kExtension;
+}
+
+QString TemplateStore::path(const QString &userText, int templateNumber) const
+{
+    return folder() + fileName(userText, templateNumber);
+}
+
+bool TemplateStore::write(const QString &userText, int templateNumber, const QByteArray &bytes)
+{
+    if (!folderExists() || leavesFolder(userText))
+        return false;
+    // QSaveFile writes a temporary file beside the target and renames it over the old one
+    // on commit: a write that stops half way leaves the old template as it was.
+    QSaveFile file(path(userText, templateNumber));
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (file.write(bytes) != bytes.size())
+        return false; // the destructor discards the temporary file
+    return file.commit();
+}
+
+QStringList TemplateStore::list(const QString &userText) const
+{
+    QStringList names;
+    for (const QString &name : folderFileNames()) {
+        if (isTemplateOf(name, userText))
+            names.append(name);
+    }
+    return names;
+}
+
+QStringList TemplateStore::listAll() const
+{
+    QStringList names;
+    for (const QString &name : folderFileNames()) {
+        if (hasTemplateExtension(name))
+            names.append(name);
+    }
+    return names;
+}
+
+std::optional<QByteArray> TemplateStore::read(const QString &filePath) const
+{
+    QFile file(filePath);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    return bytes;
+}
+
+int TemplateStore::removeUser(const QString &userText,
+                              const std::function<void(const QString &)> &beforeEach)
+{
+    int removed = 0;
+    for (const QString &name : list(userText)) {
+        const QString filePath = folder() + name;
+        if (beforeEach)
+            beforeEach(filePath);
+        if (QFile::remove(filePath))
+            ++removed;
+    }
+    return removed;
+}
+
+QString TemplateStore::userOf(const QString &name)
+{
+    const qsizetype hyphen = name.indexOf(u'-');
+    return hyphen < 0 ? name : name.left(hyphen);
+}
+
+int TemplateStore::templateNumberOf(const QString &name)
+{
+    const qsizetype hyphen = name.indexOf(u'-');
+    if (hyphen < 0)
+        return 0;
+    return static_cast<int>(numericValue(name.mid(hyphen + 1, 2)));
+}
+
+bool TemplateStore::folderExists() const
+{
+    // An empty caption names no folder; it must not fall back to the working directory.
+    const QString dir = folder();
+    return !dir.isEmpty() && QFileInfo(dir).isDir();
+}
+
+QStringList TemplateStore::folderFileNames() const
+{
+    if (!folderExists())
+        return {};
+    return QDir(folder()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}

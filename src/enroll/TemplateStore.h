@@ -19,7 +19,7 @@ class TemplateStore : public QObject
 public:
     explicit TemplateStore(F_MAIN &w);
 
-    QString folder() const;                                     // ends with the separator
+    QString folder() const;                                               // ends with the separator
     static QString fileName(const QString &userText, int templateNumber); // "12345-01.DAT"
     QString path(const QString &userText, int templateNumber) const;
 
@@ -27,10 +27,11 @@ public:
     // one). False when the folder is missing or not writable; the old file then stays.
     bool write(const QString &userText, int templateNumber, const QByteArray &bytes);
 
-    // Names (without folder) of the user's templates: exactly the user text, "-", and a
-    // name ending ".DAT"; never a pattern built from the user text. Folder listing order.
+    // Names (without folder) of the user's templates: exactly the user text, "-", the
+    // template number in digits and ".DAT" (the extension in any letter case); never a
+    // pattern built from the user text. Sorted by name.
     QStringList list(const QString &userText) const;
-    // Names of every template file of the folder ("*.DAT").
+    // Names of every template file of the folder ("*.DAT", any letter case), sorted by name.
     QStringList listAll() const;
 
     // The whole file, or nothing when it cannot be read.
@@ -47,5 +48,8 @@ public:
     static int templateNumberOf(const QString &name);
 
 private:
+    bool folderExists() const;
+    QStringList folderFileNames() const; // sorted by name
+
     F_MAIN &w;
 };
