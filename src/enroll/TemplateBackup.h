@@ -9,6 +9,10 @@ class F_MAIN;
 
 // Fetches one user's templates from the source unit into the template store, then uploads
 // every stored template of that user to every ticked target unit, three times over.
+//
+// A backup serves events while it waits for the unit, so a click, the backup trigger or
+// another caller may ask for a backup while one runs. Backups never nest (they share the
+// receive mode and the bulk buffer): a request made meanwhile runs after the current one.
 class TemplateBackup : public QObject
 {
     Q_OBJECT
@@ -16,7 +20,8 @@ public:
     explicit TemplateBackup(F_MAIN &w);
 
     // Backs up one user (the "LOAD" user command): fetch, store, synchronize, completion
-    // banner. A user text whose numeric value is 0 does nothing.
+    // banner. A user text whose numeric value is 0 (or that no 4 bytes can carry) does
+    // nothing.
     void backup(const QString &userText);
 
     // Arms the backup trigger: the user number turns black, TIM_BACKUP fires once in 200 ms.
@@ -28,22 +33,24 @@ public:
     // Backs up the user of each line (its first 15 characters, trimmed), first to last.
     void backupListedUsers(const QStringList &userListLines);
 
-    // Upper bound of one fetch: a unit that keeps answering stops being asked after this
-    // many templates (the highest number a "00"-style file name still reads back from two
-    // digits is 99; three digits name up to 999).
+    // Upper bound of one fetch: a unit that keeps answering is not asked for more than
+    // this many templates (the most that three-digit file numbers can name).
     static constexpr int kMaxTemplates = 999;
+    static constexpr int kTriggerMs = 200;
 
     bool isRunning() const { return m_running; }
 
 private:
+    void runBackup(const QString &userText);
     QByteArray requestReply(const QByteArray &request);
     void fetch(const QString &userText, const QByteArray &userBytes);
-    void synchronize(const QString &userText);
     void storeTemplate(const QString &userText, int templateNumber, const QByteArray &bytes);
     QString takeQualityText();
-    void setTriggerShown(bool armed);
+    void synchronize(const QString &userText);
+    void showArmed(bool armed);
 
     F_MAIN &w;
     bool m_running = false;
-    bool m_rearmedWhileRunning = false;
+    bool m_triggerDeferred = false; // armed or fired while a backup ran
+    QStringList m_queued;           // backups asked for while one ran
 };

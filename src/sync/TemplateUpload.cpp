@@ -1,5 +1,139 @@
 #include "sync/TemplateUpload.h"
 
 #include "app/F_MAIN.h"
+#include "enroll/TemplateStore.h"
+#include "link/Frame.h"
+#include "link/SourceSender.h"
+#include "util/NumericValue.h"
+#include "util/TextNumber.h"
 
-TemplateUpload::TemplateUpload(F_MAIN &w) : w(w) {}
+#include <QHostAddress>
+#include <QHostInfo>
+#include <QLabel>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QUdpSocket>
+
+#include <optional>
+
+namespace {
+
+// The pauses that pace one upload, in seconds; the target is never asked for an answer,
+// so these alone give it time to take each piece.
+constexpr double kBeforeHeader = 0.1;
+constexpr double kAfterHeader = 0.2;
+constexpr double kAfterSecondHeader = 0.1;
+constexpr double kAfterData = 0.1;
+constexpr double kAfterTrailer = 0.1;
+
+// An IPv4 address of the target, or nothing. A text of digits and dots must be a full
+// dotted quad (QHostAddress alone would take shorthand forms such as "10.7" or leave
+// "300.1.1.1" to a name lookup); any other text is a host name to resolve.
+std::optional<QHostAddress> resolve(const QString &host)
+{
+    static const QRegularExpression digitsAndDots(QStringLiteral("^[0-9.]+$"));
+    static const QRegularExpression dottedQuad(
+        QStringLiteral("^(\\d{1,3})\\.(\\d{1,3})\\.(\\d{1,3})\\.(\\d{1,3})$"));
+    if (host.isEmpty())
+        return std::nullopt;
+    if (digitsAndDots.match(host).hasMatch()) {
+        const auto m = dottedQuad.match(host);
+        if (!m.hasMatch())
+            return std::nullopt;
+        for (int i = 1; i <= 4; ++i)
+            if (m.captured(i).toInt() > 255)
+                return std::nullopt;
+        return QHostAddress(host);
+    }
+    const QHostAddress literal(host);
+    if (!literal.isNull())
+        return literal;
+    const QHostInfo info = QHostInfo::fromName(host);
+    if (info.error() != QHostInfo::NoError || info.addresses().isEmpty())
+        return std::nullopt;
+    for (const QHostAddress &address : info.addresses())
+        if (address.protocol() == QAbstractSocket::IPv4Protocol)
+            return address;
+    return info.addresses().first();
+}
+
+} // namespace
+
+TemplateUpload::TemplateUpload(F_MAIN &w) : w(w)
+{
+    connect(w.B_UPLOAD_TST, &QPushButton::clicked, this, &TemplateUpload::B_UPLOAD_TST_Click);
+}
+
+void TemplateUpload::setDestination(const QString &host)
+{
+    m_remotePort = w.options().udpPort;
+    // The host is cleared to the unspecified address before the new one is taken, so a
+    // destination never keeps part of the previous one.
+    m_remoteHost = QStringLiteral("0.0.0.0");
+    m_remoteHost = host;
+}
+
+bool TemplateUpload::TX_UDP(const QByteArray &datagram)
+{
+    const std::optional<QHostAddress> address = resolve(m_remoteHost);
+    if (!address || m_remotePort == 0)
+        return false;
+    if (w.UDP_TX->writeDatagram(datagram, *address, m_remotePort) != datagram.size())
+        return false;
+    w.WRITE_LOG(QStringLiteral("TX_UDP[") + m_remoteHost + QStringLiteral("]: ") +
+                TRACE_TEXT(datagram));
+    return true;
+}
+
+bool TemplateUpload::sendOnRoute(bool sourceLink, const QByteArray &message)
+{
+    return sourceLink ? w.sender().TX_SOURCE(message) : TX_UDP(message);
+}
+
+bool TemplateUpload::UPLOAD_TEMPLATE(const QString &user, const QString &templatePath,
+                                     const QString &target, const QString &description,
+                                     int templateNumber)
+{
+    const double userNumber = numericValue(user);
+    if (userNumber == 0)
+        return false;
+    // A number that 4 bytes cannot carry (above 4294967295, fractional, negative) would
+    // reach the target as some other user: nothing at all is sent for it.
+    const std::optional<QByteArray> userBytes = USER_NUMBER_TO_BYTES(userNumber);
+    if (!userBytes)
+        return false;
+
+    const bool sourceLink = target.toUpper().contains(QStringLiteral("COM"));
+    setDestination(target);
+
+    const QByteArray header = Frame::uploadAnnounce(*userBytes, templateNumber == 1);
+    w.ID_PAUSE(kBeforeHeader);
+    if (!sendOnRoute(sourceLink, header))
+        return false;
+    w.ID_PAUSE(kAfterHeader);
+    if (!sendOnRoute(sourceLink, Frame::uploadDataHeader()))
+        return false;
+    w.ID_PAUSE(kAfterSecondHeader);
+
+    // Always a file path: the templates folder has no drive letter to recognise it by.
+    const std::optional<QByteArray> data = w.templateStore().read(templatePath);
+    if (!data || !sendOnRoute(sourceLink, *data))
+        return false;
+    w.ID_PAUSE(kAfterData);
+
+    w.AFF_LOG_MSG(QStringLiteral("Upload user #") + user + QStringLiteral(" template #") +
+                      QString::number(templateNumber),
+                  1);
+    w.AFF_LOG_MSG(QStringLiteral(" to ") + target + QLatin1Char(' ') + description, 2);
+    if (!sendOnRoute(sourceLink, Frame::trailer(*data)))
+        return false;
+    w.ID_PAUSE(kAfterTrailer);
+    return true;
+}
+
+void TemplateUpload::B_UPLOAD_TST_Click()
+{
+    UPLOAD_TEMPLATE(QStringLiteral("666666"),
+                    w.templateStore().folder() + QStringLiteral("12345-01.DAT"),
+                    QString::fromLatin1(kTestAddress), QString::fromLatin1(kTestDescription), 1);
+}
