@@ -196,11 +196,15 @@ void UnitProtocol::scanFrames(Session &session, Result &result)
                 break;
             const QByteArray trailer = session.uploadTrailer;
             session.uploadTrailer.clear();
-            if (trailer.at(2) == 0 && trailer.at(3) == 0) {
+            if (trailer == Frame::trailer(session.uploadData)) {
                 storeUpload(session, session.uploadData, result);
+            } else if (trailer.at(0) != Frame::kStart) {
+                // The sender paused inside its data: these bytes continue it.
+                session.uploadData.append(trailer);
+                session.upload = Upload::Data;
             } else {
-                // Not a trailer: the sender gave up the upload. Its data are dropped and
-                // these bytes are read as frames again.
+                // A request instead of a trailer: the sender gave up the upload. Its data are
+                // dropped and these bytes are read as frames again.
                 ignore(result, session.uploadData, QStringLiteral("upload data without a trailer"));
                 session.upload = Upload::None;
                 session.uploadData.clear();
