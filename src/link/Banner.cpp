@@ -1,9 +1,140 @@
 #include "link/Banner.h"
 
 #include "app/F_MAIN.h"
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "util/NumericValue.h"
 
-Banner::Banner(F_MAIN &w) : w(w) {}
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QTimer>
+#include <array>
+#include <initializer_list>
 
-void Banner::AFF_MSG_Change(int /*Index*/) {}
+namespace {
 
-void Banner::TIM_HIDE_MSG_Timer() {}
+// One way of reading the banner: the row applies when line 1 contains one of its line-1
+// words or line 2 one of its line-2 words (both in upper case). The first row that applies
+// sets the countdown (unless it keeps "0") and the picture.
+struct Row
+{
+    std::initializer_list<const char *> line1;
+    std::initializer_list<const char *> line2;
+    const char *countdown; // nullptr: the countdown stays "0"
+    int picture;
+    bool alarm; // an error: bring the window forward and beep
+};
+
+const std::array<Row, 11> kRows{{
+    {{"YOUR FINGER ON"}, {}, "-6", 0, false},
+    {{"REMOVE"}, {}, "-2", 2, false},
+    {{"UPLOAD", "SYNCHRONIZE"}, {"SAVE"}, nullptr, 5, false},
+    {{"DELETE", "DOES NOT EXIST"}, {}, nullptr, 3, false},
+    {{"ENROLL"}, {}, nullptr, 6, false},
+    {{"COMPLETE"}, {}, "-1", 4, false},
+    {{"ESTABLISHED"}, {}, "2", 4, false},
+    {{}, {"COMPLETE"}, nullptr, 4, false},
+    {{"SYNCHRONISE"}, {}, nullptr, 5, false},
+    {{"ESTABLISH "}, {}, "-3", 8, false}, // the handshake wait; "ESTABLISHED" has no blank
+    {{"ERROR"}, {}, "-3", 7, true},
+}};
+
+bool containsAny(const QString &line, std::initializer_list<const char *> words)
+{
+    for (const char *word : words)
+        if (line.contains(QLatin1String(word)))
+            return true;
+    return false;
+}
+
+// Line-1 texts of waits that only the unit's answer ends: the prompt of an enrollment, the
+// handshake, a deletion. Still shown when the countdown runs out, they mean no answer came.
+bool isUnansweredWait(const QString &line1)
+{
+    return containsAny(line1, {"YOUR FINGER ON", "ESTABLISH ", "DELETE "});
+}
+
+const QString kIdle = QStringLiteral("99");
+
+} // namespace
+
+Banner::Banner(F_MAIN &w) : w(w)
+{
+    connect(w.TIM_HIDE_MSG, &QTimer::timeout, this, &Banner::TIM_HIDE_MSG_Timer);
+}
+
+void Banner::AFF_MSG_Change(int Index)
+{
+    w.FR_MSG->show();
+    w.TIM_HIDE_MSG_Tag = QStringLiteral("0");
+    w.PIC_MSG->hide();
+    classify();
+    // No input while an operation is under way; the countdown enables the window again.
+    w.setEnabled(false);
+    w.repaint();
+    w.WRITE_LOG(w.AFF_MSG[Index]->text());
+}
+
+void Banner::classify()
+{
+    const QString line1 = w.AFF_MSG[0]->text().toUpper();
+    const QString line2 = w.AFF_MSG[1]->text().toUpper();
+    for (const Row &row : kRows) {
+        if (!containsAny(line1, row.line1) && !containsAny(line2, row.line2))
+            continue;
+        if (row.countdown)
+            w.TIM_HIDE_MSG_Tag = QLatin1String(row.countdown);
+        showPicture(row.picture);
+        if (row.alarm) {
+            w.SHOW_MAIN_WINDOW();
+            w.dialogs().beep(3);
+        }
+        return;
+    }
+}
+
+void Banner::showPicture(int element)
+{
+    w.PIC_MSG->setPixmap(w.PIC_MSG_LIST[element]->pixmap());
+    w.PIC_MSG->show();
+}
+
+QString Banner::logCaption() const
+{
+    return QStringLiteral("Log activity to Trelvane_") +
+           w.clock().now().date().toString(QStringLiteral("dd-MM-yyyy")) + QStringLiteral(".log");
+}
+
+void Banner::TIM_HIDE_MSG_Timer()
+{
+    // The check box names the file being written, also after midnight.
+    const QString caption = logCaption();
+    if (w.SW_LOG->text() != caption)
+        w.SW_LOG->setText(caption);
+
+    const double countdown = numericValue(w.TIM_HIDE_MSG_Tag);
+    if (countdown > kActOnCountdown)
+        return; // idle
+    if (countdown == kActOnCountdown)
+        timeOutOrHide();
+    // Re-read: the lines written above may have restarted the countdown.
+    w.TIM_HIDE_MSG_Tag = QString::number(numericValue(w.TIM_HIDE_MSG_Tag) + 1, 'g', 15);
+}
+
+void Banner::timeOutOrHide()
+{
+    if (isUnansweredWait(w.AFF_MSG[0]->text().toUpper())) {
+        // Writing the lines restarts the countdown for the error text, shows its picture,
+        // brings the window forward and beeps.
+        w.AFF_LOG_MSG(QStringLiteral("Communication Error with Trelvane source unit."), 1);
+        w.AFF_LOG_MSG(QString(), 2);
+        w.SHOW_MAIN_WINDOW();
+    } else {
+        w.AFF_LOG_MSG(QString(), 1);
+        w.AFF_LOG_MSG(QString(), 2);
+        w.TIM_HIDE_MSG_Tag = kIdle;
+        w.FR_MSG->hide();
+    }
+    w.setEnabled(true);
+}
