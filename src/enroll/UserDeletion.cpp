@@ -1,5 +1,55 @@
 #include "enroll/UserDeletion.h"
 
 #include "app/F_MAIN.h"
+#include "config/TargetList.h"
+#include "enroll/Enrollment.h"
+#include "enroll/TemplateStore.h"
+#include "link/Frame.h"
+#include "link/SourceSender.h"
+#include "sync/TemplateUpload.h"
 
-UserDeletion::UserDeletion(F_MAIN &w) : w(w) {}
+#include <QLineEdit>
+#include <QPushButton>
+
+UserDeletion::UserDeletion(F_MAIN &w) : w(w)
+{
+    connect(w.B_USER_DELETE, &QPushButton::clicked, this, &UserDeletion::B_USER_DELETE_Click);
+}
+
+void UserDeletion::B_USER_DELETE_Click()
+{
+    if (w.enrollment().USER_ENTRY_ERROR())
+        return;
+    const QString userText = w.INP_USER_NUMBER->text();
+    w.AFF_LOG_MSG(QStringLiteral("Delete User: ") + userText, 1);
+    w.AFF_LOG_MSG(QString(), 2);
+    w.enrollment().SOURCE_COMMAND(userText, QStringLiteral("DEL"));
+}
+
+void UserDeletion::deleteUser(const QString &userText, const QByteArray &userBytes)
+{
+    w.TRELVANE_LOAD = F_MAIN::True;
+    removeTemplateFiles(userText);
+    const QByteArray message = Frame::deleteUser(userBytes);
+    w.sender().TX_SOURCE(message);
+    sendToTickedTargets(message);
+}
+
+void UserDeletion::removeTemplateFiles(const QString &userText)
+{
+    TemplateStore &store = w.templateStore();
+    store.removeUser(userText);
+    // A file that could not be removed (locked, read-only) stays; the deletion still goes to
+    // the units, and the log says which file is left.
+    for (const QString &name : store.list(userText))
+        w.WRITE_LOG(QStringLiteral("Template file not deleted: ") + store.folder() + name);
+}
+
+void UserDeletion::sendToTickedTargets(const QByteArray &message)
+{
+    TemplateUpload &upload = w.templateUpload();
+    for (const QString &address : w.targetList().tickedAddresses()) {
+        upload.setDestination(address);
+        upload.TX_UDP(message); // a target that cannot be reached fails alone
+    }
+}
