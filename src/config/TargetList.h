@@ -1,15 +1,47 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
+#include <QStringList>
 
 class F_MAIN;
 
+// The target units in LST_IP: one ticked entry per unit, "address, blanks up to column 17,
+// description". Adds, edits and deletes entries at the operator's request and saves the
+// configuration after every change; a click makes the entry's unit the current one.
 class TargetList : public QObject
 {
     Q_OBJECT
 public:
     explicit TargetList(F_MAIN &w);
 
+    // Width of the address column of an entry.
+    static constexpr int kAddressWidth = 17;
+
+    void B_IP_ADD_Click();
+    void B_EDIT_TERM_Click();
+    void B_IP_DEL_Click();
+    void LST_IP_Click();
+
+    // The entry text: the address as typed, blanks up to column 17, the description as typed.
+    // An address of 17 characters or more gets no blanks (the handlers refuse longer ones).
+    static QString entryText(const QString &address, const QString &description);
+    // The first 17 characters, blanks trimmed.
+    static QString addressOf(const QString &entry);
+    // Everything from character 18 on, blanks trimmed.
+    static QString descriptionOf(const QString &entry);
+
+    // Addresses of the ticked entries, first to last.
+    QStringList tickedAddresses() const;
+    // Appends a ticked entry with this text.
+    void addEntry(const QString &text);
+
 private:
+    // False when the operator cancelled or left the address blank, or typed one too long
+    // for the address column (that one is refused with a box).
+    bool acceptableAddress(const QString &typed);
+    void saveConfiguration();
+
     F_MAIN &w;
+    bool m_changingList = false; // our own edits move the current row: that is no click
 };
