@@ -12,6 +12,8 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
+
 class OutputPacer;
 class PseudoTerminal;
 class QTcpServer;
