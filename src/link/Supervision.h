@@ -1,16 +1,46 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 class F_MAIN;
 
+// Keeps the link to the source unit up: opens the serial port once a second until it is
+// open (and greets the unit each time it opens), follows the operator's port number and
+// "Re-Connect", selects serial or TCP, and connects the TCP link on request. The two status
+// labels AFF_SERIAL_STATUS and AFF_TCP_STATUS are the state the other parts read.
 class Supervision : public QObject
 {
     Q_OBJECT
 public:
+    // Serial port numbers are 16-bit integers; numbers below 1 name no port.
+    static constexpr int kMaxPortNumber = 32767;
+    // Longest wait for the TCP socket to close before connecting again.
+    static constexpr double kTcpCloseWaitSeconds = 2.0;
+
     explicit Supervision(F_MAIN &w);
+
     void TIM_SERIAL_CONNECT_Timer();
+    void INP_SERIAL_PORT_Change();
+    void B_RECONNECT_Click();
+    void AFF_SERIAL_STATUS_Change();
+    void SW_COMM_Click(int Index);
+    void B_CONNECT_IP_Click();
+    void TCP_SOURCE_Connect();
+    void TCP_SOURCE_Error(const QString &description);
+
+    // Sets the serial status caption; a changed caption recolours the label.
+    void setSerialStatus(const QString &caption);
+    // Selects link index (0 serial, 1 TCP) and runs its click handler, as a click would.
+    void selectLink(int index);
 
 private:
+    bool openSerialPort();
+    void reportOpenFailure(const QString &reason);
+    void onSerialLost(const QString &reason);
+    void waitForTcpClosed();
+
     F_MAIN &w;
+    QString m_lastLoggedFailure; // the open failure last written to the log
+    bool m_lostWhileTcpSelected = false;
 };
