@@ -1,15 +1,52 @@
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
+#include <QString>
 
 class F_MAIN;
 
+// The station's settings file "Trelvane.cfg" in the configuration folder: read once at
+// start-up, rewritten whole after every change of a setting.
+//
+// Lines (8-bit text, CR LF): 1 serial port number, 2 mode (" 1 " read, " 0 " enroll),
+// 3 read-mode prefix, 4 read-mode suffix, 5 templates folder, 6 to 10 empty, then one target
+// unit entry per line.
 class ConfigFile : public QObject
 {
     Q_OBJECT
 public:
+    static constexpr const char *kFileName = "Trelvane.cfg";
+    // What loading takes from a file at most: longer lines are cut, further target lines
+    // ignored, so that any file, however large or strange, loads quickly and sanely.
+    static constexpr qsizetype kMaxLineBytes = 64 * 1024;
+    static constexpr int kMaxTargets = 10000;
+
     explicit ConfigFile(F_MAIN &w);
 
+    QString filePath() const;
+
+    // Fills the controls from the file; every save asked for meanwhile is refused.
+    void LOAD_CFG();
+    // Writes the whole file from the controls. Returns false when refused (loading) or
+    // when the file could not be written; the previous file then stays whole.
+    bool B_SAVE_CFG_Click();
+    // Asks for a new templates folder, checks it and saves.
+    void B_EDIT_DIR_TEMPLATE_Click();
+
+    // The folder separator of the platform, which every folder caption ends with.
+    static QString separator();
+    static QString withTrailingSeparator(const QString &folder);
+    // Leading and trailing spaces removed (only spaces: other blanks are kept).
+    static QString trimSpaces(const QString &text);
+    // A number as plain decimal text: "4", "-3", "2.5", never an exponent.
+    static QString plainDecimal(double value);
+
 private:
+    void loadTemplatesFolder(const QString &line);
+    QByteArray content() const;
+    bool writeFile(const QByteArray &bytes) const;
+    QString configurationFolder() const;
+
     F_MAIN &w;
 };

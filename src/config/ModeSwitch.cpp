@@ -1,5 +1,186 @@
 #include "config/ModeSwitch.h"
 
 #include "app/F_MAIN.h"
+#include "app/Startup.h"
+#include "config/ConfigFile.h"
+#include "platform/Dialogs.h"
+#include "util/EightBitText.h"
 
-ModeSwitch::ModeSwitch(F_MAIN &w) : w(w) {}
+#include <QFile>
+#include <QFileInfo>
+#include <QFocusEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QNetworkInterface>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSaveFile>
+#include <QUdpSocket>
+
+namespace {
+
+// Only the first line of the password file counts; a longer one than this is no password
+// anybody typed.
+constexpr qint64 kMaxPasswordBytes = 64 * 1024;
+
+QString firstLine(const QByteArray &bytes)
+{
+    qsizetype end = 0;
+    while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n')
+        ++end;
+    return fromEightBit(bytes.left(end));
+}
+
+} // namespace
+
+ModeSwitch::ModeSwitch(F_MAIN &w) : w(w)
+{
+    for (int i = 0; i < int(w.SW_MODE.size()); ++i)
+        connect(w.SW_MODE[i], &QRadioButton::clicked, this, [this, i] { SW_MODE_Click(i); });
+    connect(w.B_OK_PASSWORD, &QPushButton::clicked, this, &ModeSwitch::B_OK_PASSWORD_Click);
+    connect(w.INP_PASSWORD, &QLineEdit::returnPressed, this, &ModeSwitch::INP_PASSWORD_KeyPress);
+    connect(w.B_RESET_PASSWORD, &QPushButton::clicked, this, &ModeSwitch::B_RESET_PASSWORD_Click);
+    // Leaving the box saves, whether or not its text changed.
+    w.INP_PREFIX->installEventFilter(this);
+    w.INP_SUFFIX->installEventFilter(this);
+}
+
+bool ModeSwitch::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusOut &&
+        static_cast<QFocusEvent *>(event)->reason() != Qt::PopupFocusReason) {
+        if (watched == w.INP_PREFIX)
+            INP_PREFIX_LostFocus();
+        else if (watched == w.INP_SUFFIX)
+            INP_SUFFIX_LostFocus();
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+QString ModeSwitch::passwordFilePath() const
+{
+    return w.AFF_CURDIR->text() + QLatin1String(kPasswordFileName);
+}
+
+void ModeSwitch::select(int index)
+{
+    w.SW_MODE[index]->setChecked(true);
+    SW_MODE_Click(index);
+}
+
+void ModeSwitch::SW_MODE_Click(int /*Index*/)
+{
+    // Until the window is shown (during start-up) the station lays out read mode whatever
+    // is selected; the start-up then runs the switch again for the real mode.
+    if (!(w.enrollModeSelected() && w.isVisible())) {
+        applyReadMode();
+    } else {
+        if (!QFileInfo(passwordFilePath()).isFile()) {
+            definePassword();
+        } else if (!passwordMatches()) {
+            select(1); // back to read mode, the password frame waiting for the password
+            w.B_RESET_PASSWORD->hide();
+            return;
+        } else {
+            w.FR_PASSWORD->hide();
+            w.B_RESET_PASSWORD->show();
+        }
+        applyEnrollMode();
+    }
+    w.configFile().B_SAVE_CFG_Click();
+}
+
+void ModeSwitch::applyReadMode()
+{
+    w.INP_PASSWORD->clear();
+    w.FR_MANAGE_USR->hide();
+    w.AFF_IP_SERVER->setText(ownAddress());
+    w.FR_READ_MODE->show();
+    w.startup().OPEN_UDP_PORT();
+    w.FR_TARGET->hide();
+}
+
+void ModeSwitch::applyEnrollMode()
+{
+    w.FR_MANAGE_USR->show();
+    w.FR_READ_MODE->hide();
+    w.UDP_RX->close(); // other stations' datagrams are handled in read mode only
+    w.FR_TARGET->show();
+}
+
+void ModeSwitch::definePassword()
+{
+    const QString answer = w.dialogs().inputBox(
+        QStringLiteral("Please define the Enroll password:\r\n* Just click on OK to not use a "
+                       "Password"),
+        QStringLiteral("Define the Password"));
+    if (!answer.isEmpty())
+        w.dialogs().messageBox(QStringLiteral("Important: Take in note this Password: ") + answer,
+                               QStringLiteral("Important"), Dialogs::Icon::Exclamation);
+    // A password file that cannot be written leaves enroll mode open; the next entry into
+    // enroll mode asks for a password again.
+    QSaveFile file(passwordFilePath());
+    const QByteArray line = toEightBit(ConfigFile::trimSpaces(answer)) + "\r\n";
+    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && file.write(line) == line.size())
+        file.commit();
+}
+
+bool ModeSwitch::passwordMatches()
+{
+    QFile file(passwordFilePath());
+    const QString stored =
+        file.open(QIODevice::ReadOnly) ? firstLine(file.read(kMaxPasswordBytes)) : QString();
+    w.FR_PASSWORD->show();
+    w.INP_PASSWORD->setFocus();
+    return ConfigFile::trimSpaces(stored).compare(ConfigFile::trimSpaces(w.INP_PASSWORD->text()),
+                                                  Qt::CaseInsensitive) == 0;
+}
+
+void ModeSwitch::B_OK_PASSWORD_Click()
+{
+    select(0);
+}
+
+void ModeSwitch::INP_PASSWORD_KeyPress()
+{
+    B_OK_PASSWORD_Click();
+}
+
+void ModeSwitch::B_RESET_PASSWORD_Click()
+{
+    if (w.dialogs().messageBox(QStringLiteral("Do you want Reset the password ?"),
+                               QStringLiteral("Reset Password"), Dialogs::Icon::None,
+                               Dialogs::Buttons::YesNo) != Dialogs::Answer::Yes)
+        return;
+    QFile::remove(passwordFilePath());
+    w.B_RESET_PASSWORD->hide();
+    SW_MODE_Click(0);
+}
+
+void ModeSwitch::INP_PREFIX_LostFocus()
+{
+    w.configFile().B_SAVE_CFG_Click();
+}
+
+void ModeSwitch::INP_SUFFIX_LostFocus()
+{
+    w.configFile().B_SAVE_CFG_Click();
+}
+
+QString ModeSwitch::ownAddress()
+{
+    const auto interfaces = QNetworkInterface::allInterfaces();
+    for (const QNetworkInterface &nic : interfaces) {
+        const auto flags = nic.flags();
+        if (!flags.testFlag(QNetworkInterface::IsUp) ||
+            flags.testFlag(QNetworkInterface::IsLoopBack))
+            continue;
+        for (const QNetworkAddressEntry &entry : nic.addressEntries()) {
+            const QHostAddress ip = entry.ip();
+            if (ip.protocol() == QAbstractSocket::IPv4Protocol && !ip.isLoopback())
+                return ip.toString();
+        }
+    }
+    return QStringLiteral("127.0.0.1");
+}

@@ -1,15 +1,45 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 class F_MAIN;
 
+// The switch between enroll mode and read mode, and the enroll password ("ADPW.CFG" in the
+// configuration folder) that guards enroll mode.
 class ModeSwitch : public QObject
 {
     Q_OBJECT
 public:
+    static constexpr const char *kPasswordFileName = "ADPW.CFG";
+
     explicit ModeSwitch(F_MAIN &w);
 
+    QString passwordFilePath() const;
+
+    // Lays out the mode that the option pair and the window's visibility call for; Index is
+    // not used.
+    void SW_MODE_Click(int Index);
+    // Selects option index in code, which runs the switch as a click would.
+    void select(int index);
+    void B_OK_PASSWORD_Click();
+    void INP_PASSWORD_KeyPress(); // Enter in the password box
+    void B_RESET_PASSWORD_Click();
+    void INP_PREFIX_LostFocus();
+    void INP_SUFFIX_LostFocus();
+
+    // The station's own IPv4 address: the first one of an interface that is up and not the
+    // loopback, else 127.0.0.1.
+    static QString ownAddress();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    void applyReadMode();
+    void applyEnrollMode();
+    void definePassword();
+    bool passwordMatches();
+
     F_MAIN &w;
 };

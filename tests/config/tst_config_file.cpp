@@ -1,0 +1,450 @@
+#include "config/ConfigFile.h"
+#include "support/FreePort.h"
+#include "support/StationFixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+const QByteArray CRLF = QByteArrayLiteral("\r\n");
+
+QByteArray joined(const QList<QByteArray> &lines, const QByteArray &end = CRLF)
+{
+    QByteArray bytes;
+    for (const QByteArray &line : lines)
+        bytes += line + end;
+    return bytes;
+}
+
+// The ten fixed lines, then the targets.
+QByteArray configLines(const QByteArray &port, const QByteArray &mode, const QByteArray &prefix,
+                       const QByteArray &suffix, const QByteArray &templates,
+                       const QList<QByteArray> &targets = {}, const QByteArray &end = CRLF)
+{
+    return joined(QList<QByteArray>{port, mode, prefix, suffix, templates, "", "", "", "", ""} +
+                      targets,
+                  end);
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+bool writeAll(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QStringList entries(const QListWidget *list)
+{
+    QStringList texts;
+    for (int i = 0; i < list->count(); ++i)
+        texts << list->item(i)->text();
+    return texts;
+}
+
+bool allTicked(const QListWidget *list)
+{
+    for (int i = 0; i < list->count(); ++i)
+        if (list->item(i)->checkState() != Qt::Checked)
+            return false;
+    return true;
+}
+
+// Keeps this process from writing files larger than a few bytes until destroyed: a disk
+// that fills up in the middle of a save, which permission bits cannot imitate for root.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN); // a failed write, not a dead process
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        m_active = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+    bool active() const { return m_active; }
+
+private:
+    rlimit m_old{};
+    void (*m_oldHandler)(int) = nullptr;
+    bool m_active = false;
+};
+
+} // namespace
+
+class ConfigFileTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void loadingFillsTheControlsSanely_data();
+    void loadingFillsTheControlsSanely();
+    void targetLinesBeyondTheLimitAreIgnored();
+    void noFileKeepsTheDefaultsAndTheFirstSaveWritesTenLines();
+    void saveWritesEveryLineAndLoadingItBackGivesTheSameWindow();
+    void saveWhileLoadingWritesNothing();
+    void failedSaveKeepsThePreviousFileAndReportsOnce_data();
+    void failedSaveKeepsThePreviousFileAndReportsOnce();
+    void editingTheTemplatesFolderChecksTheAnswerAndSaves_data();
+    void editingTheTemplatesFolderChecksTheAnswerAndSaves();
+};
+
+void ConfigFileTest::loadingFillsTheControlsSanely_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<bool>("readMode");
+    QTest::addColumn<QString>("prefix");
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<QString>("templates"); // <tpl>: an existing folder, <cfg>: the config one
+    QTest::addColumn<QStringList>("targets");
+
+    const QStringList none;
+    QTest::newRow("complete file")
+        << configLines("3", " 1 ", "<", "{TAB}", "<tpl>/", {"10.0.0.1         door", "10.0.0.2"})
+        << "3" << true << "<"
+        << "{TAB}"
+        << "<tpl>/" << QStringList{"10.0.0.1         door", "10.0.0.2"};
+    QTest::newRow("templates folder without separator gets one")
+        << configLines("3", " 0 ", "", "{ENTER}", "<tpl>") << "3" << false << ""
+        << "{ENTER}"
+        << "<tpl>/" << none;
+
+    QTest::newRow("port COM3 is 0") << configLines("COM3", " 0 ", "", "", "") << "0" << false << ""
+                                    << ""
+                                    << "<cfg>" << none;
+    QTest::newRow("port after blanks")
+        << configLines("  4", " 0 ", "", "", "") << "4" << false << ""
+        << ""
+        << "<cfg>" << none;
+    QTest::newRow("port abc") << configLines("abc", "0", "", "", "") << "0" << false << ""
+                              << ""
+                              << "<cfg>" << none;
+    QTest::newRow("port -3") << configLines("-3", "0", "", "", "") << "-3" << false << ""
+                             << ""
+                             << "<cfg>" << none;
+    QTest::newRow("port 99999999")
+        << configLines("99999999", "0", "", "", "") << "99999999" << false << ""
+        << ""
+        << "<cfg>" << none;
+
+    for (const char *mode : {"1", " 1", "1 ", " 1 "})
+        QTest::addRow("mode '%s' is read mode", mode)
+            << configLines("1", mode, "", "", "") << "1" << true << ""
+            << ""
+            << "<cfg>" << none;
+    for (const char *mode : {"0", "2", "x", ""})
+        QTest::addRow("mode '%s' is enroll mode", mode)
+            << configLines("1", mode, "", "", "") << "1" << false << ""
+            << ""
+            << "<cfg>" << none;
+
+    for (const char *end : {"\n", "\r"})
+        QTest::addRow("lines ended by %s", end[0] == '\n' ? "LF" : "CR")
+            << configLines("2", "1", "pre", "suf", "<tpl>/", {"a", "b"}, end) << "2" << true
+            << "pre"
+            << "suf"
+            << "<tpl>/" << QStringList{"a", "b"};
+    QTest::newRow("mixed line ends")
+        << QByteArray("2\r 1 \npre\r\nsuf\n\r\r\n\n\r\r\n\na\rb") << "2" << true << "pre"
+        << "suf"
+        << "<cfg>" << QStringList{"a", "b"};
+
+    QByteArray binary;
+    for (int byte = 0; byte < 256; ++byte)
+        if (byte != '\r' && byte != '\n')
+            binary += char(byte);
+    QTest::newRow("binary prefix and target")
+        << configLines("1", "0", binary, "suf", "", {binary}) << "1" << false
+        << QString::fromLatin1(binary) << "suf"
+        << "<cfg>" << QStringList{QString::fromLatin1(binary)};
+    QTest::newRow("binary templates folder")
+        << configLines("1", "0", "", "", binary) << "1" << false << ""
+        << ""
+        << "<cfg>" << none;
+
+    // The prefix box holds fewer characters than a line may bring; the target list holds all.
+    QTest::newRow("100 KB lines are cut, later lines still read")
+        << configLines("6", " 1 ", QByteArray(100000, 'p'), "S", "<tpl>/",
+                       {QByteArray(100000, 't'), "after"})
+        << "6" << true << "<as much as the box holds>"
+        << "S"
+        << "<tpl>/" << QStringList{QString(ConfigFile::kMaxLineBytes, QLatin1Char('t')), "after"};
+
+    QTest::newRow("only line 1") << QByteArray("5\r\n") << "5" << false << ""
+                                 << "{ENTER}"
+                                 << "<cfg>" << none;
+    QTest::newRow("only line 1 without line end") << QByteArray("5") << "5" << false << ""
+                                                  << "{ENTER}"
+                                                  << "<cfg>" << none;
+    QTest::newRow("empty file") << QByteArray() << "0" << false << ""
+                                << "{ENTER}"
+                                << "<cfg>" << none;
+    QTest::newRow("removed templates folder")
+        << configLines("1", "0", "", "", "<gone>/") << "1" << false << ""
+        << ""
+        << "<cfg>" << none;
+    QTest::newRow("relative templates folder")
+        << configLines("1", "0", "", "", ".") << "1" << false << ""
+        << ""
+        << "<cfg>" << none;
+    QTest::newRow("blank templates folder")
+        << configLines("1", "0", "", "", "   ") << "1" << false << ""
+        << ""
+        << "<cfg>" << none;
+    QTest::newRow("reserved lines ignored")
+        << joined({"1", "0", "", "", "", "x", "y", "z", "6.6.6.6", "junk", "10.0.0.5"}) << "1"
+        << false << ""
+        << ""
+        << "<cfg>" << QStringList{"10.0.0.5"};
+    QTest::newRow("last target without line end")
+        << configLines("1", "0", "", "", "", {"10.0.0.8"}) + "10.0.0.9"
+        << "1" << false << ""
+        << ""
+        << "<cfg>" << QStringList{"10.0.0.8", "10.0.0.9"};
+}
+
+void ConfigFileTest::loadingFillsTheControlsSanely()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, port);
+    QFETCH(bool, readMode);
+    QFETCH(QString, prefix);
+    QFETCH(QString, suffix);
+    QFETCH(QString, templates);
+    QFETCH(QStringList, targets);
+
+    StationFixture f(freeUdpPort());
+    const QString tpl = f.folder() + QStringLiteral("templates");
+    const QString gone = f.folder() + QStringLiteral("gone");
+    QVERIFY(QDir().mkdir(tpl));
+    QVERIFY(QDir().mkdir(gone));
+    QVERIFY(QDir().rmdir(gone));
+    file.replace("<tpl>", tpl.toLatin1()).replace("<gone>", gone.toLatin1());
+    const QString cfgPath = f.w().configFile().filePath();
+    QVERIFY(writeAll(cfgPath, file));
+
+    f.w().configFile().LOAD_CFG();
+
+    QCOMPARE(f.w().ID_LOAD_CFG, 0);
+    QCOMPARE(f.w().INP_SERIAL_PORT->text(), port);
+    QCOMPARE(f.w().SW_MODE[1]->isChecked(), readMode);
+    QCOMPARE(f.w().SW_MODE[0]->isChecked(), !readMode);
+    if (prefix == QLatin1String("<as much as the box holds>"))
+        prefix = QString(f.w().INP_PREFIX->maxLength(), QLatin1Char('p'));
+    QCOMPARE(f.w().INP_PREFIX->text(), prefix);
+    QCOMPARE(f.w().INP_SUFFIX->text(), suffix);
+    templates.replace(QStringLiteral("<tpl>"), tpl).replace(QStringLiteral("<cfg>/"), f.folder());
+    templates.replace(QStringLiteral("<cfg>"), f.folder());
+    QCOMPARE(f.w().AFF_DIR_TEMPLATES->text(), templates);
+    QCOMPARE(entries(f.w().LST_IP), targets);
+    QVERIFY(allTicked(f.w().LST_IP));
+    // Filling the controls asked for saves; none of them touched the file.
+    QCOMPARE(readAll(cfgPath), file);
+    QCOMPARE(f.dialogs.shown().size(), 0);
+}
+
+void ConfigFileTest::targetLinesBeyondTheLimitAreIgnored()
+{
+    StationFixture f(freeUdpPort());
+    QList<QByteArray> targets;
+    for (int i = 0; i < ConfigFile::kMaxTargets + 25; ++i)
+        targets << "10.1." + QByteArray::number(i / 250) + "." + QByteArray::number(i % 250);
+    QVERIFY(writeAll(f.w().configFile().filePath(), configLines("1", "0", "", "", "", targets)));
+
+    f.w().configFile().LOAD_CFG();
+
+    QCOMPARE(f.w().LST_IP->count(), ConfigFile::kMaxTargets);
+    QCOMPARE(f.w().LST_IP->item(ConfigFile::kMaxTargets - 1)->text(),
+             QString::fromLatin1(targets[ConfigFile::kMaxTargets - 1]));
+}
+
+void ConfigFileTest::noFileKeepsTheDefaultsAndTheFirstSaveWritesTenLines()
+{
+    StationFixture f(freeUdpPort());
+    f.w().AFF_DIR_TEMPLATES->setText(QStringLiteral("elsewhere"));
+
+    f.w().configFile().LOAD_CFG();
+
+    QVERIFY(f.w().SW_MODE[0]->isChecked());
+    QCOMPARE(f.w().AFF_DIR_TEMPLATES->text(), f.folder());
+    QCOMPARE(f.w().INP_SERIAL_PORT->text(), QStringLiteral("0"));
+    QVERIFY(!QFile::exists(f.w().configFile().filePath()));
+
+    QVERIFY(f.w().configFile().B_SAVE_CFG_Click());
+    QCOMPARE(readAll(f.w().configFile().filePath()),
+             configLines("0", " 0 ", "", "{ENTER}", f.folder().toLatin1()));
+}
+
+void ConfigFileTest::saveWritesEveryLineAndLoadingItBackGivesTheSameWindow()
+{
+    StationFixture f(freeUdpPort());
+    const QByteArray folder = f.folder().toLatin1();
+    // Lines 6 to 10 hold something; the save writes them back empty.
+    QVERIFY(writeAll(f.w().configFile().filePath(),
+                     joined({"7", "1", "<", "{ENTER}", folder, "a", "b", "c", "d", "e",
+                             "10.0.0.1         door \xe9", "10.0.0.2"})));
+    f.w().configFile().LOAD_CFG();
+    f.w().LST_IP->item(1)->setCheckState(Qt::Unchecked); // ticks are not saved
+
+    QVERIFY(f.w().configFile().B_SAVE_CFG_Click());
+    const QByteArray expected =
+        configLines("7", " 1 ", "<", "{ENTER}", folder, {"10.0.0.1         door \xe9", "10.0.0.2"});
+    QCOMPARE(readAll(f.w().configFile().filePath()), expected);
+
+    StationFixture g(freeUdpPort());
+    QVERIFY(QFile::copy(f.w().configFile().filePath(), g.w().configFile().filePath()));
+    g.w().configFile().LOAD_CFG();
+    QCOMPARE(g.w().INP_SERIAL_PORT->text(), QStringLiteral("7"));
+    QVERIFY(g.w().SW_MODE[1]->isChecked());
+    QCOMPARE(entries(g.w().LST_IP), entries(f.w().LST_IP));
+    QVERIFY(allTicked(g.w().LST_IP));
+    QCOMPARE(g.w().AFF_DIR_TEMPLATES->text(), f.folder());
+}
+
+void ConfigFileTest::saveWhileLoadingWritesNothing()
+{
+    StationFixture f(freeUdpPort());
+    f.w().INP_SERIAL_PORT->setText(QStringLiteral("9"));
+    const QByteArray old = configLines("3", " 0 ", "", "", "");
+    QVERIFY(writeAll(f.w().configFile().filePath(), old));
+
+    f.w().ID_LOAD_CFG = F_MAIN::True;
+    QVERIFY(!f.w().configFile().B_SAVE_CFG_Click());
+    f.w().ID_LOAD_CFG = 0;
+
+    QCOMPARE(readAll(f.w().configFile().filePath()), old);
+    QCOMPARE(f.dialogs.shown().size(), 0);
+    QCOMPARE(f.dialogs.beeps(), 0);
+}
+
+void ConfigFileTest::failedSaveKeepsThePreviousFileAndReportsOnce_data()
+{
+    QTest::addColumn<QString>("failure");
+    QTest::newRow("read-only folder") << "read-only";
+    QTest::newRow("disk full in the middle of the write") << "size-limit";
+}
+
+void ConfigFileTest::failedSaveKeepsThePreviousFileAndReportsOnce()
+{
+    QFETCH(QString, failure);
+    StationFixture f(freeUdpPort());
+    const QString path = f.w().configFile().filePath();
+    f.w().INP_SERIAL_PORT->setText(QStringLiteral("4"));
+    f.w().INP_PREFIX->setText(QString(200, QLatin1Char('n')));
+    const QByteArray old = configLines("3", " 0 ", "old prefix", "", "", {"10.0.0.1"});
+    QVERIFY(writeAll(path, old));
+
+    bool saved = true;
+    if (failure == QLatin1String("read-only")) {
+        if (geteuid() == 0)
+            QSKIP("Running as root: permission bits do not stop root's writes (the size-limit "
+                  "row covers the failed write).");
+        QFile::setPermissions(f.folder(), QFile::ReadOwner | QFile::ExeOwner);
+        saved = f.w().configFile().B_SAVE_CFG_Click();
+        QFile::setPermissions(f.folder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    } else {
+        FileSizeLimit limit(old.size() + 10);
+        QVERIFY(limit.active());
+        saved = f.w().configFile().B_SAVE_CFG_Click();
+    }
+
+    QVERIFY(!saved);
+    QCOMPARE(readAll(path), old);
+    QCOMPARE(QDir(f.folder()).entryList(QDir::Files), QStringList{ConfigFile::kFileName});
+    QCOMPARE(f.dialogs.shown().size(), 1);
+    const auto &box = f.dialogs.shown().first();
+    QCOMPARE(box.text,
+             QStringLiteral("Unable to write the configuration to directory: ") + f.folder());
+    QCOMPARE(box.title, QStringLiteral("Error to write the configuration"));
+    QCOMPARE(box.icon, Dialogs::Icon::Critical);
+    QCOMPARE(box.beepsBefore, 2);
+}
+
+void ConfigFileTest::editingTheTemplatesFolderChecksTheAnswerAndSaves_data()
+{
+    QTest::addColumn<QString>("answer"); // <tpl>: an existing folder, without separator
+    QTest::addColumn<QString>("folder"); // expected caption; <cfg>: the configuration folder
+    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<bool>("saved");
+
+    const QString missing = QStringLiteral("This directory does not exist !");
+    const QString absolute =
+        QStringLiteral("The directory must be an absolute path (Example /home/operator/MY_DIR...)");
+    QTest::newRow("existing folder gets the separator") << "<tpl>"
+                                                        << "<tpl>/" << QStringList() << true;
+    QTest::newRow("blanks around are trimmed") << "  <tpl>/  "
+                                               << "<tpl>/" << QStringList() << true;
+    QTest::newRow("cancel changes nothing") << ""
+                                            << "<cfg>" << QStringList() << false;
+    QTest::newRow("only blanks change nothing") << "   "
+                                                << "<cfg>" << QStringList() << false;
+    QTest::newRow("missing folder") << "/no/such/folder"
+                                    << "<cfg>" << QStringList{missing} << true;
+    QTest::newRow("relative existing folder") << "DATA"
+                                              << "<cfg>" << QStringList{absolute} << true;
+    QTest::newRow("relative missing folder") << "NOPE"
+                                             << "<cfg>" << QStringList{missing, absolute} << true;
+}
+
+void ConfigFileTest::editingTheTemplatesFolderChecksTheAnswerAndSaves()
+{
+    QFETCH(QString, answer);
+    QFETCH(QString, folder);
+    QFETCH(QStringList, messages);
+    QFETCH(bool, saved);
+
+    StationFixture f(freeUdpPort());
+    const QString tpl = f.folder() + QStringLiteral("templates");
+    QVERIFY(QDir().mkdir(tpl));
+    QVERIFY(QDir().mkdir(f.folder() + QStringLiteral("DATA")));
+    const QString previousCurrent = QDir::currentPath();
+    QDir::setCurrent(f.folder()); // "DATA" exists relative to the current folder
+    answer.replace(QStringLiteral("<tpl>"), tpl);
+    folder.replace(QStringLiteral("<tpl>"), tpl).replace(QStringLiteral("<cfg>"), f.folder());
+    f.dialogs.answerInput(answer);
+
+    f.w().configFile().B_EDIT_DIR_TEMPLATE_Click();
+    QDir::setCurrent(previousCurrent);
+
+    const auto &shown = f.dialogs.shown();
+    QVERIFY(!shown.isEmpty());
+    QCOMPARE(shown[0].text, QStringLiteral("Enter the Folder template"));
+    QCOMPARE(shown[0].title, QStringLiteral("Edit folder templates"));
+    QCOMPARE(shown[0].preset, f.folder());
+    QStringList boxes;
+    for (qsizetype i = 1; i < shown.size(); ++i) {
+        boxes << shown[i].text;
+        QCOMPARE(shown[i].icon, Dialogs::Icon::Critical);
+        QCOMPARE(shown[i].title, QString());
+    }
+    QCOMPARE(boxes, messages);
+    QCOMPARE(f.w().AFF_DIR_TEMPLATES->text(), folder);
+    const QByteArray file = readAll(f.w().configFile().filePath());
+    if (saved)
+        QCOMPARE(file.split('\n').value(4), folder.toLatin1() + "\r");
+    else
+        QCOMPARE(file, QByteArray("<missing>"));
+}
+
+QTEST_MAIN(ConfigFileTest)
+#include "tst_config_file.moc"
