@@ -66,6 +66,8 @@ Banner::Banner(F_MAIN &w) : w(w)
 
 void Banner::AFF_MSG_Change(int Index)
 {
+    if (Index < 0 || Index > 1)
+        return; // only the two banner lines drive the banner
     w.FR_MSG->show();
     w.TIM_HIDE_MSG_Tag = QStringLiteral("0");
     w.PIC_MSG->hide();
