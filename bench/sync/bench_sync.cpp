@@ -1,0 +1,172 @@
+// Times a backup with its synchronization, and a long run of uploads, against the sum of
+// the pauses the station is designed to make. Uses the real clock: it takes as long as the
+// pauses do (about 20 s plus 0.6 s per uploaded template).
+//
+//   bench_sync [--templates N]   (N templates uploaded to one target; 500 by default)
+
+#include "app/F_MAIN.h"
+#include "config/TargetList.h"
+#include "enroll/TemplateBackup.h"
+#include "enroll/TemplateStore.h"
+#include "link/SerialLink.h"
+#include "platform/Clock.h"
+#include "platform/ScriptedDialogs.h"
+#include "support/DatagramListener.h"
+#include "sync/TemplateUpload.h"
+#include "unit-sim/SimulatedUnit.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+constexpr double kReplyWait = 0.6;    // per request of a fetch
+constexpr double kUploadPauses = 0.6; // 0.1 + 0.2 + 0.1 + 0.1 + 0.1 per upload
+constexpr double kPassPause = 0.2;
+constexpr int kPasses = 3;
+
+// A station in a temporary folder on the real clock, its timers stopped except the receive
+// poll, as the program would run it.
+struct RealStation
+{
+    explicit RealStation(quint16 udpPort)
+    {
+        StationOptions options;
+        options.programFolder = dir.path();
+        options.udpPort = udpPort;
+        w = std::make_unique<F_MAIN>(options, StationPlatform{clock, dialogs});
+        for (QTimer *t : {w->TIM_SERIAL_CONNECT, w->TIM_HIDE_MSG, w->TIM_BACKUP})
+            t->stop();
+        folder = dir.path() + QLatin1Char('/');
+        w->AFF_CURDIR->setText(folder);
+        w->AFF_DIR_TEMPLATES->setText(folder);
+        w->TRELVANE_LOAD = F_MAIN::True;
+    }
+
+    QTemporaryDir dir;
+    QString folder;
+    SystemClock clock;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<F_MAIN> w;
+};
+
+void report(const char *what, double wallS, double designS)
+{
+    std::printf("%s\n  wall %.3f s, design pauses %.3f s, ratio %.4f, station overhead %.2f %%\n",
+                what, wallS, designS, wallS / designS, (wallS - designS) / designS * 100.0);
+}
+
+bool backupToThreeTargets()
+{
+    constexpr int kTemplates = 3;
+    DatagramListener targets[3];
+    if (!targets[0].bind(QHostAddress(QStringLiteral("127.0.0.1"))))
+        return false;
+    for (int i = 1; i < 3; ++i)
+        if (!targets[i].bind(QHostAddress(QStringLiteral("127.0.0.%1").arg(i + 1)),
+                             targets[0].port()))
+            return false;
+
+    RealStation s(targets[0].port());
+    SimulatedUnit source;
+    const QString com1 = s.folder + QStringLiteral("COM1");
+    if (!source.listenSerial(com1))
+        return false;
+    source.addUser(12345, kTemplates, 384);
+    s.w->SW_COMM[0]->setChecked(true);
+    s.w->Serial->setDevicePath(com1);
+    if (!s.w->Serial->open())
+        return false;
+    for (int i = 0; i < 3; ++i)
+        s.w->targetList().addEntry(
+            TargetList::entryText(QStringLiteral("127.0.0.%1").arg(i + 1), QStringLiteral("t")));
+
+    QElapsedTimer timer;
+    timer.start();
+    s.w->templateBackup().backup(QStringLiteral("12345"));
+    const double wall = timer.nsecsElapsed() / 1e9;
+
+    const double design =
+        (kTemplates + 1) * kReplyWait + kPasses * (kTemplates * 3 * kUploadPauses + kPassPause);
+    report("Backup of 1 user with 3 templates, synchronized to 3 targets:", wall, design);
+    const int stored = s.w->templateStore().list(QStringLiteral("12345")).size();
+    int received = 0;
+    for (DatagramListener &t : targets)
+        received += t.drain(200).size();
+    std::printf("  templates stored %d of %d, datagrams received %d of %d\n", stored, kTemplates,
+                received, kPasses * kTemplates * 3 * 4);
+    return true;
+}
+
+bool uploadStore(int templates)
+{
+    DatagramListener target;
+    if (!target.bind())
+        return false;
+    RealStation s(target.port());
+    for (int n = 1; n <= templates; ++n) {
+        const QString user = QString::number(1000 + n);
+        if (!s.w->templateStore().write(user, 1, QByteArray(384, static_cast<char>(n))))
+            return false;
+    }
+    const QStringList names = s.w->templateStore().listAll();
+
+    int received = 0;
+    int sent = 0;
+    QElapsedTimer timer;
+    timer.start();
+    for (const QString &name : names) {
+        sent += s.w->templateUpload().UPLOAD_TEMPLATE(
+                    TemplateStore::userOf(name), s.folder + name, QStringLiteral("127.0.0.1"),
+                    QStringLiteral("Synchronize new Trelvane unit."),
+                    TemplateStore::templateNumberOf(name))
+                    ? 1
+                    : 0;
+        received += target.take(0, 0).size(); // keep the socket buffer from filling up
+    }
+    const double wall = timer.nsecsElapsed() / 1e9;
+    received += target.drain(200).size();
+
+    const double design = names.size() * kUploadPauses;
+    const QString title =
+        QStringLiteral("Store of %1 templates uploaded to one target:").arg(names.size());
+    report(qPrintable(title), wall, design);
+    std::printf("  per template: wall %.2f ms, design %.2f ms, overhead %.3f ms\n",
+                wall * 1000.0 / names.size(), kUploadPauses * 1000.0,
+                (wall - design) * 1000.0 / names.size());
+    std::printf("  uploads completed %d of %lld, datagrams received %d of %lld\n", sent,
+                static_cast<long long>(names.size()), received,
+                static_cast<long long>(names.size() * 4));
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    int templates = 500;
+    const QStringList args = app.arguments();
+    const qsizetype at = args.indexOf(QStringLiteral("--templates"));
+    if (at >= 0 && at + 1 < args.size())
+        templates = qMax(1, args[at + 1].toInt());
+
+    if (!backupToThreeTargets()) {
+        std::fprintf(stderr, "backup scenario could not be set up\n");
+        return 1;
+    }
+    if (!uploadStore(templates)) {
+        std::fprintf(stderr, "upload scenario could not be set up\n");
+        return 1;
+    }
+    return 0;
+}
