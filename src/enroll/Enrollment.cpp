@@ -126,9 +126,10 @@ void Enrollment::SOURCE_COMMAND(const QString &userText, const QString &command)
     }
 
     // A fractional, negative or too large number has no 4-byte form: nothing is sent for
-    // it rather than a neighbouring user's number.
+    // it rather than a neighbouring user's number. A text that cannot name template files
+    // safely is refused here too, for callers that did not check it.
     const std::optional<QByteArray> userBytes = USER_NUMBER_TO_BYTES(value);
-    if (!userBytes)
+    if (!userBytes || hasForbiddenCharacter(userText))
         return;
 
     if (command == QLatin1String("ADD")) {

@@ -20,7 +20,8 @@ public:
     bool USER_ENTRY_ERROR();
 
     // Sends the command "ADD", "DEL", "INIT" or "LOAD" for the user given as decimal text.
-    // Does nothing for a text whose numeric value is 0 or cannot be carried in 4 bytes.
+    // Does nothing for a text whose numeric value is 0 or cannot be carried in 4 bytes, or
+    // that holds a character no template file name may hold (see isUsableUserText).
     // Send failures are ignored: a dead link simply gives no answer.
     void SOURCE_COMMAND(const QString &userText, const QString &command);
 

@@ -187,6 +187,8 @@ private slots:
             QTest::addRow("%s fraction", command) << "12.5" << QString::fromLatin1(c);
             QTest::addRow("%s above 32 bits", command) << "4294967296" << QString::fromLatin1(c);
             QTest::addRow("%s negative", command) << "-3" << QString::fromLatin1(c);
+            QTest::addRow("%s pattern", command) << "1*" << QString::fromLatin1(c);
+            QTest::addRow("%s separator", command) << "12/3" << QString::fromLatin1(c);
         }
         QTest::newRow("unknown command") << "12"
                                          << "FOO";

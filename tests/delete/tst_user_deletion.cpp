@@ -1,0 +1,325 @@
+#include "config/TargetList.h"
+#include "enroll/Enrollment.h"
+#include "enroll/UserDeletion.h"
+#include "link/Frame.h"
+#include "link/ReceiveDispatcher.h"
+#include "link/SerialLink.h"
+#include "support/StationFixture.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QNetworkDatagram>
+#include <QPushButton>
+#include <QTest>
+#include <QUdpSocket>
+
+#include <memory>
+
+namespace {
+
+// A target unit on a loopback address: it only collects what the station sends it.
+class TargetUnit
+{
+public:
+    bool bind(const QString &address, quint16 port)
+    {
+        return m_socket.bind(QHostAddress(address), port);
+    }
+    void close() { m_socket.close(); }
+    // Waits up to timeoutMs for count datagrams, then returns all received so far.
+    QList<QByteArray> received(int count, int timeoutMs = 2000)
+    {
+        QDeadlineTimer deadline(timeoutMs);
+        for (;;) {
+            while (m_socket.hasPendingDatagrams())
+                m_got.append(m_socket.receiveDatagram().data());
+            if (m_got.size() >= count || deadline.hasExpired())
+                return m_got;
+            m_socket.waitForReadyRead(10);
+        }
+    }
+
+private:
+    QUdpSocket m_socket;
+    QList<QByteArray> m_got;
+};
+
+// Two target units on 127.0.0.1 and 127.0.0.2 sharing one port (the station sends every
+// target to the same port), and a station that uses that port.
+struct Site
+{
+    TargetUnit first;
+    TargetUnit second;
+    std::unique_ptr<StationFixture> station;
+
+    bool start()
+    {
+        for (int attempt = 0; attempt < 20; ++attempt) {
+            quint16 port = 0;
+            {
+                QUdpSocket probe;
+                if (!probe.bind(QHostAddress::LocalHost, 0))
+                    return false;
+                port = probe.localPort();
+            }
+            if (first.bind(QStringLiteral("127.0.0.1"), port) &&
+                second.bind(QStringLiteral("127.0.0.2"), port)) {
+                station = std::make_unique<StationFixture>(port);
+                return true;
+            }
+            first.close();
+            second.close();
+        }
+        return false;
+    }
+};
+
+QByteArray hex(const char *text)
+{
+    return QByteArray::fromHex(text);
+}
+
+void putFiles(const QString &folder, const QStringList &names)
+{
+    for (const QString &name : names) {
+        QFile file(folder + name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("template");
+    }
+}
+
+QStringList templateFiles(const QString &folder)
+{
+    return QDir(folder).entryList({QStringLiteral("*.DAT")}, QDir::Files, QDir::Name);
+}
+
+int lineIndex(const QStringList &lines, const QString &ending)
+{
+    for (int i = 0; i < lines.size(); ++i) {
+        if (lines[i].endsWith(ending))
+            return i;
+    }
+    return -1;
+}
+
+} // namespace
+
+// Deleting a user: the template files, the source unit on a real pty, target units on
+// loopback sockets.
+class UserDeletionTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    static void connectSource(StationFixture &f)
+    {
+        QVERIFY(f.openSerialPeer(7));
+        f.w().AFF_SERIAL_STATUS->setText(QStringLiteral("Connected"));
+    }
+
+private slots:
+    // Target units sit on 127.0.0.2 too.
+    void initTestCase()
+    {
+        QUdpSocket probe;
+        if (!probe.bind(QHostAddress(QStringLiteral("127.0.0.2")), 0))
+            QSKIP("this machine's loopback has no 127.0.0.2");
+    }
+
+    void deletingUser1ReachesTheSourceAndEachTickedTargetInListOrder()
+    {
+        Site site;
+        QVERIFY(site.start());
+        StationFixture &f = *site.station;
+        F_MAIN &w = f.w();
+        connectSource(f);
+        f.enableLog();
+        putFiles(f.folder(), {"1-01.DAT", "1-02.DAT", "12-01.DAT", "10-01.DAT"});
+        w.targetList().addEntry(TargetList::entryText("127.0.0.1", "Gate"));
+        w.targetList().addEntry(TargetList::entryText("127.0.0.3", "Not ticked"));
+        w.targetList().addEntry(TargetList::entryText(" 127.0.0.2", "Hall"));
+        w.LST_IP->item(1)->setCheckState(Qt::Unchecked);
+        w.TRELVANE_LOAD = 1;
+        // What the folder held when each datagram left.
+        QStringList filesAtEachSend;
+        connect(w.UDP_TX, &QIODevice::bytesWritten, this,
+                [&] { filesAtEachSend.append(templateFiles(f.folder()).join(u' ')); });
+
+        w.INP_USER_NUMBER->setText(QStringLiteral("1"));
+        w.B_USER_DELETE->click();
+
+        const QByteArray frame = hex("40 16 01 00 00 00 00 00 00 00 00 57 0A");
+        QCOMPARE(f.readSent(13), frame);
+        QCOMPARE(f.readSent(1, 100), QByteArray()); // once
+        QCOMPARE(site.first.received(1), QList<QByteArray>{frame});
+        QCOMPARE(site.second.received(1), QList<QByteArray>{frame});
+        QCOMPARE(site.first.received(2, 100).size(), 1);
+        QCOMPARE(site.second.received(2, 100).size(), 1);
+
+        QCOMPARE(templateFiles(f.folder()), (QStringList{"10-01.DAT", "12-01.DAT"}));
+        QCOMPARE(filesAtEachSend, QStringList(2, QStringLiteral("10-01.DAT 12-01.DAT")));
+        QCOMPARE(w.TRELVANE_LOAD, F_MAIN::True);
+        QCOMPARE(w.AFF_MSG[0]->text(), QStringLiteral("Delete User: 1"));
+        QCOMPARE(w.AFF_MSG[1]->text(), QString());
+        QCOMPARE(f.dialogs.shown().size(), 0);
+
+        const QStringList log = f.logLines();
+        const QString trace = TRACE_TEXT(frame);
+        const int source = lineIndex(log, QStringLiteral("TX_SERIAL: ") + trace);
+        const int gate = lineIndex(log, QStringLiteral("TX_UDP[127.0.0.1]: ") + trace);
+        const int hall = lineIndex(log, QStringLiteral("TX_UDP[127.0.0.2]: ") + trace);
+        QVERIFY2(source >= 0 && gate > source && hall > gate, qPrintable(log.join(u'\n')));
+        QCOMPARE(lineIndex(log, QStringLiteral("TX_UDP[127.0.0.3]: ") + trace), -1);
+    }
+
+    void deletingUser12LeavesTheFilesOfUser123()
+    {
+        StationFixture f;
+        connectSource(f);
+        putFiles(f.folder(), {"12-01.DAT", "12-02.DAT", "123-01.DAT", "123-02.DAT", "1-01.DAT"});
+        f.w().INP_USER_NUMBER->setText(QStringLiteral("12"));
+        f.w().B_USER_DELETE->click();
+        QCOMPARE(f.readSent(13), hex("40 16 0C 00 00 00 00 00 00 00 00 62 0A"));
+        QCOMPARE(templateFiles(f.folder()), (QStringList{"1-01.DAT", "123-01.DAT", "123-02.DAT"}));
+    }
+
+    void withNoTickedTargetOnlyTheSourceUnitIsTold()
+    {
+        Site site;
+        QVERIFY(site.start());
+        StationFixture &f = *site.station;
+        F_MAIN &w = f.w();
+        connectSource(f);
+        f.enableLog();
+        w.targetList().addEntry(TargetList::entryText("127.0.0.1", "Gate"));
+        w.LST_IP->item(0)->setCheckState(Qt::Unchecked);
+
+        w.INP_USER_NUMBER->setText(QStringLiteral("5"));
+        w.B_USER_DELETE->click();
+
+        QCOMPARE(f.readSent(13), hex("40 16 05 00 00 00 00 00 00 00 00 5B 0A"));
+        QVERIFY(site.first.received(1, 200).isEmpty());
+        QVERIFY(!f.logLines().join(u'\n').contains(QStringLiteral("TX_UDP[")));
+    }
+
+    void aRefusedDeleteKeepsTheFilesAndSendsNothing_data()
+    {
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("link down") << "Disconnected"
+                                   << "1"
+                                   << "Invalid serial port number";
+        QTest::newRow("pattern") << "Connected"
+                                 << "1*"
+                                 << "Invalid user number";
+        QTest::newRow("fraction") << "Connected"
+                                  << "1.5"
+                                  << "Invalid user number";
+        QTest::newRow("zero") << "Connected"
+                              << "0"
+                              << "Invalid user number";
+    }
+    void aRefusedDeleteKeepsTheFilesAndSendsNothing()
+    {
+        QFETCH(QString, status);
+        QFETCH(QString, typed);
+        QFETCH(QString, title);
+        StationFixture f;
+        F_MAIN &w = f.w();
+        QVERIFY(f.openSerialPeer(7));
+        w.AFF_SERIAL_STATUS->setText(status);
+        const QStringList files{"1-01.DAT", "1-02.DAT", "12-01.DAT"};
+        putFiles(f.folder(), files);
+        w.INP_USER_NUMBER->setText(typed);
+
+        w.B_USER_DELETE->click();
+
+        QCOMPARE(f.dialogs.shown().size(), 1);
+        QCOMPARE(f.dialogs.shown().first().title, title);
+        QCOMPARE(f.dialogs.shown().first().beepsBefore, 2);
+        QCOMPARE(templateFiles(f.folder()), files);
+        QCOMPARE(f.readSent(1, 150), QByteArray());
+    }
+
+    void aDeleteOf1StarThatSkipsTheCheckStillTouchesNoFile()
+    {
+        StationFixture f;
+        connectSource(f);
+        const QStringList files{"1*-01.DAT", "1-01.DAT", "12-01.DAT"};
+        putFiles(f.folder(), files);
+        f.w().enrollment().SOURCE_COMMAND(QStringLiteral("1*"), QStringLiteral("DEL"));
+        QCOMPARE(templateFiles(f.folder()), files);
+        QCOMPARE(f.readSent(1, 150), QByteArray());
+    }
+
+    void anUnresolvableTargetFailsAloneBetweenTwoGoodOnes()
+    {
+        Site site;
+        QVERIFY(site.start());
+        StationFixture &f = *site.station;
+        F_MAIN &w = f.w();
+        connectSource(f);
+        for (const char *address : {"127.0.0.1", "x.y", "300.1.1.1", "127.0.0.2"})
+            w.targetList().addEntry(TargetList::entryText(address, "unit"));
+
+        w.INP_USER_NUMBER->setText(QStringLiteral("1"));
+        w.B_USER_DELETE->click();
+
+        const QByteArray frame = hex("40 16 01 00 00 00 00 00 00 00 00 57 0A");
+        QCOMPARE(f.readSent(13), frame);
+        QCOMPARE(site.first.received(1), QList<QByteArray>{frame});
+        QCOMPARE(site.second.received(1), QList<QByteArray>{frame});
+    }
+
+    void aClosedSourceLinkStillDeletesTheFilesAndTellsTheTargets()
+    {
+        Site site;
+        QVERIFY(site.start());
+        StationFixture &f = *site.station;
+        F_MAIN &w = f.w();
+        QVERIFY(f.openSerialPeer(7));
+        w.Serial->close(); // the supervision has not noticed yet: still "Connected"
+        w.AFF_SERIAL_STATUS->setText(QStringLiteral("Connected"));
+        putFiles(f.folder(), {"1-01.DAT"});
+        w.targetList().addEntry(TargetList::entryText("127.0.0.2", "Hall"));
+
+        w.INP_USER_NUMBER->setText(QStringLiteral("1"));
+        w.B_USER_DELETE->click();
+
+        QVERIFY(templateFiles(f.folder()).isEmpty());
+        QCOMPARE(site.second.received(1),
+                 QList<QByteArray>{hex("40 16 01 00 00 00 00 00 00 00 00 57 0A")});
+    }
+
+    void theSourceUnitsConfirmationNamesTheDeletedUser_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::newRow("status a") << hex("40 16 00 00 00 00 00 00 00 00 61 B7 0A");
+        QTest::newRow("status i") << hex("40 16 00 00 00 00 00 00 00 00 69 BF 0A");
+    }
+    void theSourceUnitsConfirmationNamesTheDeletedUser()
+    {
+        QFETCH(QByteArray, reply);
+        StationFixture f;
+        F_MAIN &w = f.w();
+        connectSource(f);
+        w.INP_USER_NUMBER->setText(QStringLiteral("12345"));
+        w.B_USER_DELETE->click();
+        QCOMPARE(f.readSent(13), hex("40 16 39 30 00 00 00 00 00 00 00 BF 0A"));
+        QCOMPARE(w.AFF_MSG[0]->text(), QStringLiteral("Delete User: 12345"));
+
+        QVERIFY(f.feedSerial(reply));
+        w.dispatcher().SERIAL_RX_Timer();
+
+        QCOMPARE(w.AFF_MSG[0]->text(), QStringLiteral("User 12345 deleted"));
+        QCOMPARE(w.AFF_MSG[1]->text(), QString());
+    }
+};
+
+QTEST_MAIN(UserDeletionTest)
+#include "tst_user_deletion.moc"
