@@ -230,6 +230,8 @@ protected:
 
 private:
     void buildControls(); // creates every control, in MainWindowLayout.cpp
+    void applyArtwork();
+    void nameForAssistiveTechnology();
     void createParts();
 
     StationOptions m_options;

@@ -1,16 +1,20 @@
 // Creates every control of the main window with its name, caption, tooltip and visibility at
 // creation, and arranges them. Behaviour is wired by the parts, not here.
+#include "app/Artwork.h"
 #include "app/F_MAIN.h"
 #include "link/SerialLink.h"
 #include "link/TcpLink.h"
 
 #include <QCheckBox>
+#include <QFont>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
+#include <QPalette>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -63,6 +67,37 @@ QTimer *timer(QObject *parent, const char *name, int intervalMs)
     return t;
 }
 
+// The banner is shown while the window is disabled; its picture keeps its colours then.
+class VividPicture final : public QLabel
+{
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        const QPixmap picture = pixmap();
+        if (picture.isNull())
+            return;
+        QPainter painter(this);
+        const QSize size = picture.deviceIndependentSize().toSize();
+        painter.drawPixmap(
+            QRect(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2), size),
+            picture);
+    }
+};
+
+// Text in the banner reads as clearly while the window is disabled as when it is enabled.
+void keepColoursWhenDisabled(QWidget *widget)
+{
+    QPalette palette = widget->palette();
+    for (int role = 0; role < QPalette::NColorRoles; ++role) {
+        const auto r = static_cast<QPalette::ColorRole>(role);
+        palette.setColor(QPalette::Disabled, r, palette.color(QPalette::Active, r));
+    }
+    widget->setPalette(palette);
+}
+
 } // namespace
 
 void F_MAIN::buildControls()
@@ -73,6 +108,9 @@ void F_MAIN::buildControls()
     FR_SOURCE = frame(this, "FR_SOURCE", QStringLiteral("Source Trelvane"), false);
     FR_MSG = frame(this, "FR_MSG", QString(), false);
     FR_MSG->hide();
+    // The banner covers the source frame while it is shown.
+    FR_MSG->setAutoFillBackground(true);
+    keepColoursWhenDisabled(FR_MSG);
     FR_TARGET = frame(this, "FR_TARGET", QStringLiteral("Target Trelvane"), false);
     FR_COMM = frame(this, "FR_COMM", QString(), true);
     FR_COMM->hide();
@@ -83,6 +121,7 @@ void F_MAIN::buildControls()
     root->addWidget(FR_TARGET, 0, 1);
 
     auto *folders = new QGridLayout;
+    folders->setColumnStretch(1, 1);
     B_EDIT_DIR_TEMPLATE =
         button(this, "B_EDIT_DIR_TEMPLATE", QString(), QStringLiteral("Edit templates folder"));
     AFF_DIR_TEMPLATES = label(this, "AFF_DIR_TEMPLATES", QStringLiteral("CURDIR"));
@@ -99,18 +138,32 @@ void F_MAIN::buildControls()
     // The banner.
     auto *msgLayout = new QVBoxLayout(FR_MSG);
     Frame2 = frame(FR_MSG, "Frame2", QString(), true);
+    Frame2->setStyleSheet(QStringLiteral("QGroupBox#Frame2 { background: palette(base); "
+                                         "border: 2px solid palette(mid); border-radius: 8px; }"));
     TIM_HIDE_MSG = timer(this, "TIM_HIDE_MSG", 1000);
     auto *frame2Layout = new QVBoxLayout(Frame2);
-    PIC_MSG = label(Frame2, "PIC_MSG", QString());
+    PIC_MSG = named(new VividPicture(Frame2), "PIC_MSG");
+    PIC_MSG->setMinimumSize(96, 96);
     AFF_MSG[0] = label(Frame2, "AFF_MSG_0", QStringLiteral("... MESSAGE ..."));
     AFF_MSG[1] = label(Frame2, "AFF_MSG_1", QStringLiteral("... MESSAGE ..."));
     for (QLabel *line : {AFF_MSG[0], AFF_MSG[1]}) {
         line->setWordWrap(true);
         line->setAlignment(Qt::AlignCenter);
     }
+    QFont lineFont = AFF_MSG[0]->font();
+    lineFont.setPointSizeF(lineFont.pointSizeF() * 1.3);
+    lineFont.setBold(true);
+    AFF_MSG[0]->setFont(lineFont);
+    lineFont.setBold(false);
+    lineFont.setPointSizeF(lineFont.pointSizeF() / 1.3 * 1.1);
+    AFF_MSG[1]->setFont(lineFont);
+    frame2Layout->addStretch();
+    keepColoursWhenDisabled(AFF_MSG[0]);
+    keepColoursWhenDisabled(AFF_MSG[1]);
     frame2Layout->addWidget(PIC_MSG, 0, Qt::AlignHCenter);
     frame2Layout->addWidget(AFF_MSG[0]);
     frame2Layout->addWidget(AFF_MSG[1]);
+    frame2Layout->addStretch();
     Frame1 = frame(FR_MSG, "Frame1", QString(), true);
     Frame1->hide();
     for (int i = 0; i < 9; ++i)
@@ -309,4 +362,66 @@ void F_MAIN::buildControls()
     B_SAVE_CFG = button(FR_SOURCE, "B_SAVE_CFG", QStringLiteral("Save Configuration"));
     sourceLayout->addWidget(SW_LOG, 4, 0);
     sourceLayout->addWidget(B_SAVE_CFG, 4, 1);
+
+    applyArtwork();
+    nameForAssistiveTechnology();
+
+    for (QLabel *heading : Label3) {
+        QFont bold = heading->font();
+        bold.setBold(true);
+        heading->setFont(bold);
+    }
+    AFF_SERIAL_STATUS->setAlignment(Qt::AlignCenter);
+    AFF_MSG[2]->setStyleSheet(QStringLiteral("color: #d0352b; font-weight: bold;"));
+}
+
+void F_MAIN::applyArtwork()
+{
+    using Artwork::Button;
+    setWindowIcon(Artwork::applicationIcon());
+    const qreal dpr = devicePixelRatioF();
+    for (int i = 0; i < int(PIC_MSG_LIST.size()); ++i)
+        PIC_MSG_LIST[i]->setPixmap(Artwork::bannerPicture(i, i == 9 ? 64 : 96, dpr));
+    const std::pair<QPushButton *, Button> pictures[] = {{B_EDIT_DIR_TEMPLATE, Button::Folder},
+                                                         {B_IP_ADD, Button::Add},
+                                                         {B_EDIT_TERM, Button::Edit},
+                                                         {B_IP_DEL, Button::Delete},
+                                                         {B_RECONNECT, Button::Reconnect},
+                                                         {B_USER_ENROLL, Button::Enroll},
+                                                         {B_USER_DELETE, Button::DeleteUser},
+                                                         {B_VIEW_TEMPLATES, Button::ViewUsers},
+                                                         {B_SYNCHRONIZE_NEW_UNIT, Button::NewUnit},
+                                                         {B_RESET_PASSWORD, Button::ResetPassword}};
+    for (const auto &[button, picture] : pictures) {
+        button->setIcon(Artwork::buttonIcon(picture));
+        button->setIconSize(QSize(24, 24));
+    }
+}
+
+// Screen readers, and tests that drive the station through its accessibility tree, find
+// every control by the name a person sees next to it.
+void F_MAIN::nameForAssistiveTechnology()
+{
+    const std::pair<QLabel *, QLineEdit *> labelled[] = {
+        {Label7, INP_USER_NUMBER}, {Label1, INP_SERIAL_PORT}, {Label14, INP_PASSWORD},
+        {Label11, INP_PREFIX},     {Label13, INP_SUFFIX},     {Label6, INP_IP}};
+    const char *names[] = {"User Number", "Serial Port Number", "Password", "Prefix",
+                           "Suffix",      "IP address"};
+    for (int i = 0; i < 6; ++i) {
+        labelled[i].first->setBuddy(labelled[i].second);
+        labelled[i].second->setAccessibleName(QString::fromLatin1(names[i]));
+    }
+    // Picture buttons without a caption are named by their tooltip.
+    B_EDIT_DIR_TEMPLATE->setAccessibleName(B_EDIT_DIR_TEMPLATE->toolTip());
+    B_EDIT_TERM->setAccessibleName(B_EDIT_TERM->toolTip());
+    B_VIEW_TEMPLATES->setAccessibleName(B_VIEW_TEMPLATES->toolTip());
+    B_RESET_PASSWORD->setAccessibleName(B_RESET_PASSWORD->toolTip());
+    B_IP_ADD->setAccessibleName(QStringLiteral("Add a target unit"));
+    B_IP_ADD->setToolTip(B_IP_ADD->accessibleName());
+    B_IP_DEL->setAccessibleName(QStringLiteral("Delete the selected target unit"));
+    B_IP_DEL->setToolTip(B_IP_DEL->accessibleName());
+    LST_IP->setAccessibleName(Label3[3]->text());
+    AFF_SERIAL_STATUS->setAccessibleName(QStringLiteral("Serial status"));
+    AFF_MSG[0]->setAccessibleName(QStringLiteral("Message line 1"));
+    AFF_MSG[1]->setAccessibleName(QStringLiteral("Message line 2"));
 }

@@ -2,6 +2,7 @@
 // lands in the station's serial port, and one poll reads it, as on a real line.
 #include "link/Frame.h"
 #include "link/ReceiveDispatcher.h"
+#include "link/SerialLink.h"
 #include "support/StationFixture.h"
 #include "util/TextNumber.h"
 
@@ -78,23 +79,29 @@ private slots:
             << QByteArrayList{kDeleteDone.left(5), QByteArray(1, 0x40), kHandshakeReply.mid(1)}
             << kEstablished << "0" << QByteArray();
         QTest::newRow("whole frame after a pending half is dispatched as one buffer")
-            << QByteArrayList{quality(12).left(5), quality(77)} << "" << "77" << QByteArray();
+            << QByteArrayList{quality(12).left(5), quality(77)} << ""
+            << "77" << QByteArray();
         QTest::newRow("noise then frame is not dispatched")
-            << QByteArrayList{"xx" + kHandshakeReply} << "" << "0" << "xx" + kHandshakeReply;
+            << QByteArrayList{"xx" + kHandshakeReply} << ""
+            << "0"
+            << "xx" + kHandshakeReply;
         QTest::newRow("noise is replaced by a chunk ending in the start byte")
-            << QByteArrayList{"xx" + kHandshakeReply, "yy" + QByteArray(1, 0x40),
+            << QByteArrayList{"xx" + kHandshakeReply, kHandshakeReply, QByteArray(1, 0x40),
                               kHandshakeReply.mid(1)}
             << kEstablished << "0" << QByteArray();
         QTest::newRow("acknowledgement and quality in one chunk")
-            << QByteArrayList{kEnrollAck + quality(55)} << "" << "55" << QByteArray();
-        QTest::newRow("quality frame") << QByteArrayList{quality(255)} << "" << "255" << QByteArray();
+            << QByteArrayList{kEnrollAck + quality(55)} << ""
+            << "55" << QByteArray();
+        QTest::newRow("quality frame") << QByteArrayList{quality(255)} << ""
+                                       << "255" << QByteArray();
         QTest::newRow("quality buffer too short to hold the quality is dropped")
-            << QByteArrayList{QByteArray::fromHex("400562000A")} << "" << "0" << QByteArray();
-        QTest::newRow("enroll acknowledgement alone is dropped")
-            << QByteArrayList{kEnrollAck} << "" << "0" << QByteArray();
+            << QByteArrayList{QByteArray::fromHex("400562000A")} << ""
+            << "0" << QByteArray();
+        QTest::newRow("enroll acknowledgement alone is dropped") << QByteArrayList{kEnrollAck} << ""
+                                                                 << "0" << QByteArray();
         QTest::newRow("wrong checksum still dispatched")
-            << QByteArrayList{kHandshakeReply.left(11) + "\x00\x0A"} << kEstablished << "0"
-            << QByteArray();
+            << QByteArrayList{kHandshakeReply.left(11) + QByteArray::fromHex("000A")}
+            << kEstablished << "0" << QByteArray();
     }
     void chunksAreReassembledAndDispatchedByTheRules()
     {
@@ -207,7 +214,7 @@ private slots:
     {
         f->peer().write(kHandshakeReply);
         QTest::qWait(100);
-        QCOMPARE(line(0), QString()); // SERIAL_RX stopped: nothing polled
+        QCOMPARE(line(0), QString());                         // SERIAL_RX stopped: nothing polled
         QCOMPARE(f->w().serial().readAll(), kHandshakeReply); // still waiting in the port
         // Enabled with a safety-net tick an hour away: only the arrival can run the poll.
         f->w().SERIAL_RX->start(3600 * 1000);

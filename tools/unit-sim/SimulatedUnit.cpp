@@ -327,8 +327,20 @@ void SimulatedUnit::log(const QString &line) const
 void SimulatedUnit::finger(quint32 user, const QList<int> &qualities)
 {
     const UnitProtocol::FingerResult result = m_engine.finger(user, qualities);
-    for (const UnitProtocol::Delivery &d : result.deliveries)
-        sendTo(d.session, d.bytes);
+    // A real unit reports each capture while the finger lies on the sensor and the user
+    // once it is done: its frames come apart in time, never as one burst.
+    int delay = 0;
+    for (const UnitProtocol::Delivery &d : result.deliveries) {
+        for (qsizetype at = 0; at < d.bytes.size(); at += Frame::kLength) {
+            const QByteArray frame = d.bytes.mid(at, Frame::kLength);
+            if (delay == 0)
+                sendTo(d.session, frame);
+            else
+                QTimer::singleShot(delay, this,
+                                   [this, session = d.session, frame] { sendTo(session, frame); });
+            delay += kFingerFrameGapMs;
+        }
+    }
     handle(result.events);
 }
 
