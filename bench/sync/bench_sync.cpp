@@ -2,7 +2,7 @@
 // the pauses the station is designed to make. Uses the real clock: it takes as long as the
 // pauses do (about 20 s plus 0.6 s per uploaded template).
 //
-//   bench_sync [--templates N]   (N templates uploaded to one target; 500 by default)
+//   bench_sync [--templates N]   (N templates uploaded to one target; 500 by default, 0 skips)
 
 #include "app/F_MAIN.h"
 #include "config/TargetList.h"
@@ -48,6 +48,7 @@ struct RealStation
         w->AFF_CURDIR->setText(folder);
         w->AFF_DIR_TEMPLATES->setText(folder);
         w->TRELVANE_LOAD = F_MAIN::True;
+        w->SERIAL_RX->start(); // the receive poll collects the unit's replies
     }
 
     QTemporaryDir dir;
@@ -61,6 +62,7 @@ void report(const char *what, double wallS, double designS)
 {
     std::printf("%s\n  wall %.3f s, design pauses %.3f s, ratio %.4f, station overhead %.2f %%\n",
                 what, wallS, designS, wallS / designS, (wallS - designS) / designS * 100.0);
+    std::fflush(stdout);
 }
 
 bool backupToThreeTargets()
@@ -158,13 +160,13 @@ int main(int argc, char **argv)
     const QStringList args = app.arguments();
     const qsizetype at = args.indexOf(QStringLiteral("--templates"));
     if (at >= 0 && at + 1 < args.size())
-        templates = qMax(1, args[at + 1].toInt());
+        templates = qMax(0, args[at + 1].toInt());
 
     if (!backupToThreeTargets()) {
         std::fprintf(stderr, "backup scenario could not be set up\n");
         return 1;
     }
-    if (!uploadStore(templates)) {
+    if (templates > 0 && !uploadStore(templates)) {
         std::fprintf(stderr, "upload scenario could not be set up\n");
         return 1;
     }

@@ -103,6 +103,8 @@ class TemplateBackupTest : public QObject
 private slots:
     void fetchKeepsOnlyTemplatePartsAndUploadsThemThreeTimes_data();
     void fetchKeepsOnlyTemplatePartsAndUploadsThemThreeTimes();
+    void eachWrittenTemplateIsAnnouncedWithItsPathAndAFailedWriteIsNot_data();
+    void eachWrittenTemplateIsAnnouncedWithItsPathAndAFailedWriteIsNot();
     void olderTemplatesBeyondTheFetchedOnesStayAndAreUploadedToEachTargetInTurn();
     void silentUnitWritesNothingButStoredTemplatesAreStillUploaded();
     void qualityScoreIsShownOnceAndThenCleared();
@@ -168,6 +170,37 @@ void TemplateBackupTest::fetchKeepsOnlyTemplatePartsAndUploadsThemThreeTimes()
     QCOMPARE(uploadedData(datagrams), expected + expected + expected);
     QCOMPARE(line(s.w(), 0), QStringLiteral("User: 12345"));
     QCOMPARE(line(s.w(), 1), QStringLiteral("Synchronization Complete"));
+}
+
+void TemplateBackupTest::eachWrittenTemplateIsAnnouncedWithItsPathAndAFailedWriteIsNot_data()
+{
+    QTest::addColumn<bool>("folderPresent");
+    QTest::addColumn<QString>("announcement");
+    QTest::newRow("templates folder present") << true << "Save user template to: ";
+    QTest::newRow("templates folder missing") << false << "Cannot save user template to: ";
+}
+
+void TemplateBackupTest::eachWrittenTemplateIsAnnouncedWithItsPathAndAFailedWriteIsNot()
+{
+    QFETCH(bool, folderPresent);
+    QFETCH(QString, announcement);
+
+    DatagramListener target;
+    QVERIFY(target.bind());
+    Station s(target);
+    if (!folderPresent)
+        s.w().AFF_DIR_TEMPLATES->setText(s.f.folder() + QStringLiteral("missing/"));
+    s.source.replies = {reply(41, 1), reply(28, 2), reply(16, 3)};
+    QStringList line2AtEachRequest;
+    s.source.onRequest = [&](const QByteArray &) { line2AtEachRequest.append(line(s.w(), 1)); };
+
+    s.w().templateBackup().backup(QStringLiteral("12345"));
+
+    // The fetch goes on after a failed write: three requests either way.
+    QCOMPARE(line2AtEachRequest.size(), 3);
+    QCOMPARE(line2AtEachRequest[1], announcement + s.store().path(QStringLiteral("12345"), 1));
+    QCOMPARE(line2AtEachRequest[2], announcement + s.store().path(QStringLiteral("12345"), 2));
+    QCOMPARE(QFile::exists(s.store().path(QStringLiteral("12345"), 2)), folderPresent);
 }
 
 void TemplateBackupTest::olderTemplatesBeyondTheFetchedOnesStayAndAreUploadedToEachTargetInTurn()
