@@ -104,8 +104,14 @@ void Startup::Form_Resize()
     // back, so it stays minimised on the task bar.
     if (!w.trayIcon().trayAvailable())
         return;
-    w.hide();
-    w.setWindowState(w.windowState() & ~Qt::WindowMinimized);
+    // Hidden once the state change has been handled to its end: a minimise asked for in
+    // code (showMinimized) shows the window again right after announcing the new state.
+    QTimer::singleShot(0, this, [this] {
+        if (!(w.windowState() & Qt::WindowMinimized))
+            return;
+        w.hide();
+        w.setWindowState(w.windowState() & ~Qt::WindowMinimized);
+    });
 }
 
 bool Startup::Form_Unload()

@@ -195,10 +195,11 @@ void StartupTest::minimisingHidesIntoTheTrayOnlyWhenThereIsOne()
     f.w().setWindowState(Qt::WindowMinimized);
 
     if (tray) {
-        QVERIFY(!f.w().isVisible());
+        QTRY_VERIFY(!f.w().isVisible());
         QVERIFY(!(f.w().windowState() & Qt::WindowMinimized));
         f.w().trayIcon().TRAY_CLICK();
     } else {
+        QTest::qWait(50);
         QVERIFY(f.w().isVisible()); // still on the task bar, the only way back
         QVERIFY(f.w().windowState() & Qt::WindowMinimized);
         f.w().SHOW_MAIN_WINDOW();

@@ -1,0 +1,203 @@
+// Runs on a real X display with a window manager and a tray host (Xvfb, openbox, trayer):
+// the icon is docked in the tray and clicked there with xdotool, as a person would.
+#include "app/Startup.h"
+#include "app/TrayIcon.h"
+#include "config/ConfigFile.h"
+#include "support/FreePort.h"
+#include "support/StationFixture.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <algorithm>
+
+namespace {
+
+QString run(const QString &program, const QStringList &args)
+{
+    QProcess process;
+    process.start(program, args);
+    process.waitForFinished(5000);
+    return QString::fromLocal8Bit(process.readAllStandardOutput());
+}
+
+bool writeConfig(const QString &folder, const QByteArray &mode)
+{
+    QFile file(folder + QLatin1String(ConfigFile::kFileName));
+    const QByteArray bytes = "0\r\n" + mode + "\r\n\r\n{ENTER}\r\n\r\n\r\n\r\n\r\n\r\n\r\n";
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// The window the tray host embeds for our icon: one of this program's windows (found by its
+// class), small, and not the main window.
+QString iconWindow(const F_MAIN &w)
+{
+    const QStringList ids = run(QStringLiteral("xdotool"),
+                                {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                 QStringLiteral("--class"), QCoreApplication::applicationName()})
+                                .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    static const QRegularExpression size(QStringLiteral("WIDTH=(\\d+)\\s+HEIGHT=(\\d+)"));
+    for (const QString &id : ids) {
+        if (id.toULongLong() == w.winId())
+            continue;
+        const auto match =
+            size.match(run(QStringLiteral("xdotool"),
+                           {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), id}));
+        if (match.hasMatch() && match.captured(1).toInt() <= 64 && match.captured(2).toInt() <= 64)
+            return id;
+    }
+    return QString();
+}
+
+void clickIcon(const QString &id, int button, int times = 1)
+{
+    run(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("--window"), id,
+                                    QStringLiteral("4"), QStringLiteral("4")});
+    run(QStringLiteral("xdotool"),
+        {QStringLiteral("click"), QStringLiteral("--repeat"), QString::number(times),
+         QStringLiteral("--delay"), QStringLiteral("30"), QString::number(button)});
+}
+
+// A station started with Form_Load in the given mode, its timers stopped afterwards.
+struct TrayStation
+{
+    explicit TrayStation(const QByteArray &mode) : f(freeUdpPort())
+    {
+        writeConfig(f.folder(), mode);
+        f.dialogs.answerInput(QString()); // no enroll password
+        loaded = f.w().startup().Form_Load();
+        f.stopTimers();
+    }
+    F_MAIN &w() { return f.w(); }
+    // The icon's window once the tray host has docked it (empty if it never does).
+    QString waitForIcon()
+    {
+        QDeadlineTimer deadline(5000);
+        QString id;
+        while ((id = iconWindow(w())).isEmpty() && !deadline.hasExpired())
+            QTest::qWait(50);
+        return id;
+    }
+
+    StationFixture f;
+    bool loaded = false;
+};
+
+} // namespace
+
+class TrayTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void iconIsDockedWithTheCaptionAndTheWindowLeavesTheTaskBar();
+    void clickOnTheIconRestoresTheHiddenWindow_data();
+    void clickOnTheIconRestoresTheHiddenWindow();
+    void rightClickOnTheIconDoesNothing();
+    void minimisingHidesTheWindowAndTheIconBringsItBack_data();
+    void minimisingHidesTheWindowAndTheIconBringsItBack();
+};
+
+void TrayTest::initTestCase()
+{
+    QApplication::setQuitOnLastWindowClosed(false);
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        QSKIP("Needs an X display with a tray host (scripts/with-display).");
+    QVERIFY2(QSystemTrayIcon::isSystemTrayAvailable(), "no tray host on this display");
+}
+
+void TrayTest::iconIsDockedWithTheCaptionAndTheWindowLeavesTheTaskBar()
+{
+    TrayStation s(" 0 ");
+    QVERIFY(s.loaded);
+    QVERIFY(s.w().isVisible());
+    QVERIFY(!s.waitForIcon().isEmpty());
+    QCOMPARE(s.w().trayIcon().icon().toolTip(), QString::fromLatin1(F_MAIN::kCaption));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        run(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(s.w().winId()),
+                                      QStringLiteral("_NET_WM_STATE")})
+            .contains(QLatin1String("_NET_WM_STATE_SKIP_TASKBAR")),
+        5000);
+}
+
+void TrayTest::clickOnTheIconRestoresTheHiddenWindow_data()
+{
+    QTest::addColumn<int>("clicks");
+    QTest::addColumn<int>("reason"); // what the icon must have reported
+    QTest::newRow("left click") << 1 << int(QSystemTrayIcon::Trigger);
+    QTest::newRow("double click") << 2 << int(QSystemTrayIcon::DoubleClick);
+}
+
+void TrayTest::clickOnTheIconRestoresTheHiddenWindow()
+{
+    QFETCH(int, clicks);
+    QFETCH(int, reason);
+    TrayStation s(" 1 ");
+    QVERIFY(s.loaded);
+    QVERIFY(!s.w().isVisible()); // read mode starts in the tray
+    const QString icon = s.waitForIcon();
+    QVERIFY(!icon.isEmpty());
+    QSignalSpy activated(&s.w().trayIcon().icon(), &QSystemTrayIcon::activated);
+
+    clickIcon(icon, 1, clicks);
+
+    QTRY_VERIFY(s.w().isVisible());
+    QTRY_COMPARE(activated.size(), clicks);
+    QVERIFY(
+        std::any_of(activated.cbegin(), activated.cend(),
+                    [reason](const QList<QVariant> &args) { return args[0].toInt() == reason; }));
+    QVERIFY(!(s.w().windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)));
+}
+
+void TrayTest::rightClickOnTheIconDoesNothing()
+{
+    TrayStation s(" 1 ");
+    QVERIFY(!s.w().isVisible());
+    const QString icon = s.waitForIcon();
+    QVERIFY(!icon.isEmpty());
+
+    clickIcon(icon, 3);
+
+    QTRY_COMPARE(s.w().TRAY_EVENT, int(TrayIcon::kRightButtonUp));
+    QTest::qWait(200);
+    QVERIFY(!s.w().isVisible());
+}
+
+void TrayTest::minimisingHidesTheWindowAndTheIconBringsItBack_data()
+{
+    QTest::addColumn<bool>("byWindowManager");
+    QTest::newRow("minimise button of the window manager") << true;
+    QTest::newRow("minimised in code") << false;
+}
+
+void TrayTest::minimisingHidesTheWindowAndTheIconBringsItBack()
+{
+    QFETCH(bool, byWindowManager);
+    TrayStation s(" 0 ");
+    QVERIFY(QTest::qWaitForWindowExposed(&s.w()));
+    const QString icon = s.waitForIcon();
+    QVERIFY(!icon.isEmpty());
+
+    if (byWindowManager)
+        run(QStringLiteral("xdotool"),
+            {QStringLiteral("windowminimize"), QString::number(s.w().winId())});
+    else
+        s.w().showMinimized();
+
+    QTRY_VERIFY(!s.w().isVisible());
+    // The window manager may report the minimised state once more after the window has
+    // gone; it is put back to normal again.
+    QTRY_VERIFY(!(s.w().windowState() & Qt::WindowMinimized));
+    clickIcon(icon, 1);
+    QTRY_VERIFY(s.w().isVisible());
+    QVERIFY(QTest::qWaitForWindowExposed(&s.w()));
+    QVERIFY(!(s.w().windowState() & Qt::WindowMinimized));
+}
+
+QTEST_MAIN(TrayTest)
+#include "tst_tray.moc"
