@@ -135,6 +135,9 @@ void Startup::SHOW_MAIN_WINDOW()
 {
     w.show();
     w.setWindowState(w.windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
+    // Shown again, the window gets a task-bar entry from some desktops; the tray is its way
+    // back, as after a click on the icon.
+    w.trayIcon().hideTaskbarEntry();
 }
 
 void Startup::letEventsRun()

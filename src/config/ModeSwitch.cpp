@@ -65,6 +65,8 @@ QString ModeSwitch::passwordFilePath() const
 
 void ModeSwitch::select(int index)
 {
+    if (index < 0 || index >= int(w.SW_MODE.size()))
+        return;
     w.SW_MODE[index]->setChecked(true);
     SW_MODE_Click(index);
 }
