@@ -2,20 +2,26 @@
 
 #include "platform/Clock.h"
 
+#include <QDateTime>
+#include <QtGlobal>
+
+#include <algorithm>
 #include <cmath>
 
 template <typename Step> void Waits::waitWith(double seconds, Step step)
 {
     if (seconds == 0 || std::isnan(seconds))
         return;
-    const double start = m_clock.secondsSinceMidnight();
+    // Whole milliseconds, so that 0.1 s is 100 ms and not a hair more.
+    const double delayMs = std::min(seconds * 1000.0, 86'400'000.0);
+    const qint64 wantedMs = delayMs > 0 ? qint64(std::llround(delayMs)) : 0;
+    const int startMs = m_clock.now().time().msecsSinceStartOfDay();
     for (;;) {
-        const double now = m_clock.secondsSinceMidnight();
-        const double elapsed = now - start;
-        if (!(elapsed < seconds) || now < start)
+        const int nowMs = m_clock.now().time().msecsSinceStartOfDay();
+        const qint64 elapsedMs = nowMs - startMs;
+        if (elapsedMs >= wantedMs || nowMs < startMs)
             return;
-        const double remainingMs = std::ceil((seconds - elapsed) * 1000.0);
-        step(static_cast<int>(std::min<double>(remainingMs, kSliceMs)));
+        step(int(std::min<qint64>(wantedMs - elapsedMs, kSliceMs)));
     }
 }
 

@@ -1,0 +1,156 @@
+#include "log/ActivityLog.h"
+#include "log/BannerLines.h"
+#include "support/StationFixture.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QTest>
+
+namespace {
+QDateTime at(int day, const char *time)
+{
+    return QDateTime(QDate(2026, 12, day),
+                     QTime::fromString(QString::fromLatin1(time), "HH:mm:ss.zzz"));
+}
+} // namespace
+
+class ActivityLogTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<StationFixture> f;
+
+    QByteArray fileOf(int day) const
+    {
+        QFile file(f->folder() +
+                   QStringLiteral("Trelvane_%1-12-2026.log").arg(day, 2, 10, QLatin1Char('0')));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+private slots:
+    void init()
+    {
+        f = std::make_unique<StationFixture>();
+        f->w().INP_SERIAL_PORT->setText(QStringLiteral("3"));
+        f->w().SW_MODE[0]->setChecked(true);
+        f->clock.setNow(at(9, "14:03:27.000"));
+    }
+    void cleanup() { f.reset(); }
+
+    void nothingIsWrittenWhileLoggingIsOff()
+    {
+        QVERIFY(f->w().activityLog().WRITE_LOG(QStringLiteral("TX_SERIAL: [64]")));
+        QVERIFY(QDir(f->folder()).entryList({QStringLiteral("*.log")}).isEmpty());
+    }
+
+    void firstLineOfTheDayStartsTheFileWithItsHeader_data()
+    {
+        QTest::addColumn<bool>("readMode");
+        QTest::addColumn<QStringList>("targets");
+        QTest::addColumn<QByteArray>("expected");
+        const QByteArray caption(" Trelvane Ombrix quick Enrollment  Version: 1.0N\r\n");
+        const QByteArray rule = QByteArray(61, '-') + "\r\n\r\n";
+        QTest::newRow("enroll mode, no targets")
+            << false << QStringList()
+            << caption + "Serial COM port number: 3\r\nMODE: Enroll\r\n" + rule +
+                   "14:03:27 Communication with Trelvane source unit established.\r\n";
+        QTest::newRow("read mode, two targets")
+            << true << QStringList{"10.0.0.7         Hall", "10.0.0.8"}
+            << caption +
+                   "Serial COM port number: 3\r\n10.0.0.7         Hall\r\n10.0.0.8\r\n"
+                   "MODE: Read\r\nServer IP: 192.0.2.5\r\nPrefix: <\r\nSuffix: {ENTER}\r\n" +
+                   rule + "14:03:27 Communication with Trelvane source unit established.\r\n";
+    }
+    void firstLineOfTheDayStartsTheFileWithItsHeader()
+    {
+        QFETCH(bool, readMode);
+        QFETCH(QStringList, targets);
+        QFETCH(QByteArray, expected);
+        f->w().SW_MODE[readMode ? 1 : 0]->setChecked(true);
+        f->w().AFF_IP_SERVER->setText(QStringLiteral("192.0.2.5"));
+        f->w().INP_PREFIX->setText(QStringLiteral("<"));
+        for (const QString &t : targets)
+            f->w().LST_IP->addItem(t);
+        f->enableLog();
+        QVERIFY(f->w().activityLog().WRITE_LOG(
+            QStringLiteral("Communication with Trelvane source unit established.")));
+        QCOMPARE(fileOf(9), expected);
+    }
+
+    void laterLinesOfTheDayAreAppendedWithoutHeader()
+    {
+        f->enableLog();
+        f->w().WRITE_LOG(QStringLiteral("first"));
+        const QByteArray afterFirst = fileOf(9);
+        f->clock.setNow(at(9, "14:03:28.500"));
+        f->w().WRITE_LOG(QString());
+        f->w().WRITE_LOG(QStringLiteral("RX_Serial: [64][1]"));
+        QCOMPARE(fileOf(9), afterFirst + "14:03:28 \r\n14:03:28 RX_Serial: [64][1]\r\n");
+    }
+
+    void firstLineAfterMidnightGoesToTheNewDaysFileWithItsOwnHeader()
+    {
+        f->enableLog();
+        f->clock.setNow(at(9, "23:59:59.900"));
+        f->w().WRITE_LOG(QStringLiteral("late"));
+        f->clock.setNow(at(10, "00:00:01.000"));
+        f->w().WRITE_LOG(QStringLiteral("early"));
+        QVERIFY(fileOf(9).endsWith("23:59:59 late\r\n"));
+        QVERIFY(fileOf(10).startsWith(" Trelvane Ombrix quick Enrollment  Version: 1.0N\r\n"));
+        QVERIFY(fileOf(10).endsWith("\r\n\r\n00:00:01 early\r\n"));
+    }
+
+    void textIsWrittenAsEightBitText()
+    {
+        f->enableLog();
+        f->w().WRITE_LOG(QStringLiteral("Caf\u00e9"));
+        QVERIFY(fileOf(9).endsWith("14:03:27 Caf\xe9\r\n"));
+    }
+
+    void failedWriteIsReportedAndTheStationGoesOn()
+    {
+        f->enableLog();
+        f->w().AFF_CURDIR->setText(f->folder() + QStringLiteral("missing/"));
+        QVERIFY(!f->w().activityLog().WRITE_LOG(QStringLiteral("lost")));
+        f->w().AFF_CURDIR->setText(f->folder());
+        QVERIFY(f->w().activityLog().WRITE_LOG(QStringLiteral("kept")));
+        QVERIFY(fileOf(9).endsWith("14:03:27 kept\r\n"));
+    }
+
+    void bannerLinesAreSetByNumber_data()
+    {
+        QTest::addColumn<int>("lineNumber");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QStringList>("captions");
+        QTest::newRow("line 1") << 1 << true
+                                << QStringList{"text", "", "Communication error with Trelvane"};
+        QTest::newRow("line 2") << 2 << true
+                                << QStringList{"", "text", "Communication error with Trelvane"};
+        QTest::newRow("both") << 9999 << true
+                              << QStringList{"text", "text", "Communication error with Trelvane"};
+        QTest::newRow("error frame label") << 3 << true << QStringList{"", "", "text"};
+        QTest::newRow("no such line")
+            << 4 << false << QStringList{"", "", "Communication error with Trelvane"};
+        QTest::newRow("zero") << 0 << false
+                              << QStringList{"", "", "Communication error with Trelvane"};
+    }
+    void bannerLinesAreSetByNumber()
+    {
+        QFETCH(int, lineNumber);
+        QFETCH(bool, accepted);
+        QFETCH(QStringList, captions);
+        f->w().AFF_MSG[0]->clear();
+        f->w().AFF_MSG[1]->clear();
+        QCOMPARE(f->w().bannerLines().AFF_LOG_MSG(QStringLiteral("text"), lineNumber), accepted);
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(f->w().AFF_MSG[i]->text(), captions[i]);
+    }
+};
+
+QTEST_MAIN(ActivityLogTest)
+#include "tst_activity_log.moc"

@@ -1,0 +1,74 @@
+#include "log/Waits.h"
+#include "platform/TestClock.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+
+#include <QTimer>
+#include <ctime>
+
+class WaitsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void pauseLetsTheAskedTimePassWithoutServingEvents_data()
+    {
+        QTest::addColumn<QTime>("start");
+        QTest::addColumn<double>("delay");
+        QTest::addColumn<int>("elapsedMs");
+        QTest::newRow("zero returns at once") << QTime(12, 0) << 0.0 << 0;
+        QTest::newRow("half a second") << QTime(12, 0) << 0.5 << 500;
+        QTest::newRow("fraction") << QTime(12, 0) << 0.1 << 100;
+        QTest::newRow("negative returns after the first check") << QTime(12, 0) << -1.0 << 0;
+        QTest::newRow("ends at midnight") << QTime(23, 59, 59, 750) << 1.0 << 250;
+    }
+    void pauseLetsTheAskedTimePassWithoutServingEvents()
+    {
+        QFETCH(QTime, start);
+        QFETCH(double, delay);
+        QFETCH(int, elapsedMs);
+        TestClock clock(QDateTime(QDate(2026, 12, 9), start));
+        Waits waits(clock);
+        bool served = false;
+        QObject context;
+        QTimer::singleShot(0, &context, [&served] { served = true; });
+        waits.ID_PAUSE(delay);
+        // Midnight is noticed within one slice of the wait.
+        QVERIFY2(clock.sleptMs() >= elapsedMs && clock.sleptMs() <= elapsedMs + Waits::kSliceMs,
+                 qPrintable(QString::number(clock.sleptMs())));
+        QVERIFY(!served);
+    }
+
+    void realPauseSleepsRatherThanSpinning()
+    {
+        SystemClock clock;
+        Waits waits(clock);
+        QElapsedTimer wall;
+        wall.start();
+        std::clock_t cpuBefore = std::clock();
+        waits.ID_PAUSE(0.3);
+        const double cpuMs = 1000.0 * double(std::clock() - cpuBefore) / CLOCKS_PER_SEC;
+        QVERIFY(wall.elapsed() >= 290);
+        // A spinning wait would use about as much CPU as wall time.
+        QVERIFY2(cpuMs < 150, qPrintable(QString::number(cpuMs)));
+    }
+
+    void serveEventsForServesEventsWhileItWaits()
+    {
+        TestClock clock;
+        clock.setRealTimeFactor(0.1);
+        Waits waits(clock);
+        int fired = 0;
+        QTimer timer;
+        timer.setInterval(1);
+        QObject::connect(&timer, &QTimer::timeout, [&fired] { ++fired; });
+        timer.start();
+        waits.serveEventsFor(0.6);
+        QVERIFY(fired > 0);
+        QVERIFY(clock.now().time() >= QTime(14, 3, 27, 600));
+    }
+};
+
+QTEST_MAIN(WaitsTest)
+#include "tst_waits.moc"
