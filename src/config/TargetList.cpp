@@ -3,6 +3,7 @@
 #include "app/F_MAIN.h"
 #include "config/ConfigFile.h"
 #include "platform/Dialogs.h"
+#include "util/Blanks.h"
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -17,18 +18,6 @@ const QString kDescriptionTitle = QStringLiteral("Target Trelvane Description");
 // An address this short cannot be a dotted unit address worth describing ("1.2.3.4" is the
 // shortest); longer ones get a description.
 constexpr int kLongestWithoutDescription = 7;
-
-// Blanks only, as the entry's columns are padded with blanks.
-QString trimBlanks(const QString &text)
-{
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text.at(first) == u' ')
-        ++first;
-    while (last > first && text.at(last - 1) == u' ')
-        --last;
-    return text.mid(first, last - first);
-}
 
 } // namespace
 

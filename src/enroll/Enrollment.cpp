@@ -6,6 +6,7 @@
 #include "link/Frame.h"
 #include "link/SourceSender.h"
 #include "platform/Dialogs.h"
+#include "util/Blanks.h"
 #include "util/NumericValue.h"
 #include "util/TextNumber.h"
 
@@ -16,18 +17,6 @@
 namespace {
 
 const QString kConnected = QStringLiteral("Connected");
-
-// Blanks only: the captions keep any other character the operator typed.
-QString trimBlanks(const QString &text)
-{
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text.at(first) == u' ')
-        ++first;
-    while (last > first && text.at(last - 1) == u' ')
-        --last;
-    return text.mid(first, last - first);
-}
 
 // The user text becomes part of template file names: a separator or drive colon would
 // reach outside the templates folder, and a pattern character would make a listing or a
