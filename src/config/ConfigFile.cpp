@@ -4,6 +4,7 @@
 #include "config/ModeSwitch.h"
 #include "config/TargetList.h"
 #include "platform/Dialogs.h"
+#include "util/Blanks.h"
 #include "util/EightBitText.h"
 #include "util/NumericValue.h"
 
@@ -127,17 +128,6 @@ QString ConfigFile::withTrailingSeparator(const QString &folder)
     return folder.endsWith(separator()) ? folder : folder + separator();
 }
 
-QString ConfigFile::trimSpaces(const QString &text)
-{
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text[first] == QLatin1Char(' '))
-        ++first;
-    while (last > first && text[last - 1] == QLatin1Char(' '))
-        --last;
-    return text.mid(first, last - first);
-}
-
 QString ConfigFile::plainDecimal(double value)
 {
     if (!std::isfinite(value))
@@ -190,7 +180,7 @@ void ConfigFile::LOAD_CFG()
 
 void ConfigFile::loadTemplatesFolder(const QString &line)
 {
-    if (trimSpaces(line).isEmpty() || !isUsableFolder(line))
+    if (trimBlanks(line).isEmpty() || !isUsableFolder(line))
         w.AFF_DIR_TEMPLATES->setText(configurationFolder());
     else
         w.AFF_DIR_TEMPLATES->setText(withTrailingSeparator(line));
@@ -238,7 +228,7 @@ bool ConfigFile::B_SAVE_CFG_Click()
 
 void ConfigFile::B_EDIT_DIR_TEMPLATE_Click()
 {
-    QString answer = trimSpaces(w.dialogs().inputBox(QStringLiteral("Enter the Folder template"),
+    QString answer = trimBlanks(w.dialogs().inputBox(QStringLiteral("Enter the Folder template"),
                                                      QStringLiteral("Edit folder templates"),
                                                      w.AFF_DIR_TEMPLATES->text()));
     if (answer.isEmpty())

@@ -37,8 +37,7 @@ public:
     // The folder separator of the platform, which every folder caption ends with.
     static QString separator();
     static QString withTrailingSeparator(const QString &folder);
-    // Leading and trailing spaces removed (only spaces: other blanks are kept).
-    static QString trimSpaces(const QString &text);
+
     // A number as plain decimal text: "4", "-3", "2.5", never an exponent.
     static QString plainDecimal(double value);
 

@@ -4,6 +4,7 @@
 #include "app/Startup.h"
 #include "config/ConfigFile.h"
 #include "platform/Dialogs.h"
+#include "util/Blanks.h"
 #include "util/EightBitText.h"
 
 #include <QFile>
@@ -123,7 +124,7 @@ void ModeSwitch::definePassword()
     // A password file that cannot be written leaves enroll mode open; the next entry into
     // enroll mode asks for a password again.
     QSaveFile file(passwordFilePath());
-    const QByteArray line = toEightBit(ConfigFile::trimSpaces(answer)) + "\r\n";
+    const QByteArray line = toEightBit(trimBlanks(answer)) + "\r\n";
     if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && file.write(line) == line.size())
         file.commit();
 }
@@ -135,8 +136,7 @@ bool ModeSwitch::passwordMatches()
         file.open(QIODevice::ReadOnly) ? firstLine(file.read(kMaxPasswordBytes)) : QString();
     w.FR_PASSWORD->show();
     w.INP_PASSWORD->setFocus();
-    return ConfigFile::trimSpaces(stored).compare(ConfigFile::trimSpaces(w.INP_PASSWORD->text()),
-                                                  Qt::CaseInsensitive) == 0;
+    return trimBlanks(stored).compare(trimBlanks(w.INP_PASSWORD->text()), Qt::CaseInsensitive) == 0;
 }
 
 void ModeSwitch::B_OK_PASSWORD_Click()
