@@ -73,8 +73,14 @@ void Banner::AFF_MSG_Change(int Index)
     w.PIC_MSG->hide();
     classify();
     // No input while an operation is under way; the countdown enables the window again.
-    w.setEnabled(false);
-    w.repaint();
+    // Painted at once, as waits that serve no events may follow. Once the window is
+    // disabled only the banner changes, so only the banner is painted again.
+    if (w.isEnabled()) {
+        w.setEnabled(false);
+        w.repaint();
+    } else {
+        w.FR_MSG->repaint();
+    }
     w.WRITE_LOG(w.AFF_MSG[Index]->text());
 }
 

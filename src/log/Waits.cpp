@@ -21,7 +21,9 @@ template <typename Step> void Waits::waitWith(double seconds, Step step)
         const qint64 elapsedMs = nowMs - startMs;
         if (elapsedMs >= wantedMs || nowMs < startMs)
             return;
-        step(int(std::min<qint64>(wantedMs - elapsedMs, kSliceMs)));
+        // Never past midnight in one step: a wait that spans it ends there.
+        const qint64 untilMidnightMs = kMsPerDay - nowMs;
+        step(int(std::min({wantedMs - elapsedMs, untilMidnightMs, qint64(kSliceMs)})));
     }
 }
 

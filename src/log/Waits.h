@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QtGlobal>
+
 class Clock;
 
 // The station's two kinds of wait. Both read the time of day and also end when it goes
@@ -17,8 +19,10 @@ public:
     // Waits the given seconds while serving events as they arrive.
     void serveEventsFor(double seconds);
 
-    // Largest slice of one wait step, so that a day change is noticed promptly.
-    static constexpr int kSliceMs = 20;
+    // Largest step of a wait; a step never reaches past midnight, so a day change ends a
+    // wait on time however long its steps are.
+    static constexpr int kSliceMs = 250;
+    static constexpr qint64 kMsPerDay = 86'400'000;
 
 private:
     template <typename Step> void waitWith(double seconds, Step step);

@@ -1,5 +1,6 @@
 #include "platform/Clock.h"
 
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QThread>
 #include <QTimer>
@@ -16,8 +17,16 @@ QDateTime SystemClock::now() const
 
 void SystemClock::sleep(int ms)
 {
-    if (ms > 0)
-        QThread::msleep(static_cast<unsigned long>(ms));
+    if (ms <= 0)
+        return;
+    // The pacing of messages to the units rests on these pauses. The system's sleep wakes
+    // up late by up to a few milliseconds, so it sleeps to a millisecond before the end and
+    // yields the processor for the rest: on time, at the cost of at most that millisecond.
+    const QDeadlineTimer deadline(ms, Qt::PreciseTimer);
+    if (ms > kYieldMs)
+        QThread::msleep(static_cast<unsigned long>(ms - kYieldMs));
+    while (!deadline.hasExpired())
+        QThread::yieldCurrentThread();
 }
 
 void SystemClock::serveEvents(int ms)

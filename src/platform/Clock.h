@@ -25,6 +25,7 @@ public:
 class SystemClock final : public Clock
 {
 public:
+    static constexpr int kYieldMs = 1; // the end of a sleep, waited for without sleeping
     QDateTime now() const override;
     void sleep(int ms) override;
     void serveEvents(int ms) override;

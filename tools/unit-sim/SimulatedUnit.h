@@ -41,7 +41,7 @@ public:
 
     static constexpr int kStreamSilenceMs = 50; // ends the raw data of an upload on a stream
     static constexpr int kDefaultUnplugMs = 1000;
-    static constexpr int kFingerFrameGapMs = 30; // between the frames of one finger
+    static constexpr int kFingerFrameGapMs = 100; // between the frames of one finger
     static inline const QList<int> kAutoEnrollQualities{40, 65, 87};
 
     explicit SimulatedUnit(QObject *parent = nullptr);
