@@ -2,6 +2,7 @@
 // as COM<n> in the station's folder, and loopback TCP servers. The supervision tick is called
 // directly; the waits for bytes and socket events are real.
 #include "app/TrayIcon.h"
+#include "link/Banner.h"
 #include "link/Frame.h"
 #include "link/ReceiveDispatcher.h"
 #include "link/SerialLink.h"
@@ -123,6 +124,29 @@ private slots:
         QCOMPARE(w().AFF_MSG[0]->text(),
                  QStringLiteral("Communication with Trelvane source unit established."));
         QCOMPARE(status(), QStringLiteral("Connected"));
+    }
+
+    void silentUnitIsReportedByTheBannerAndTheLinkStaysConnected()
+    {
+        start();
+        SimulatedUnit unit;
+        unit.setSilent(true);
+        QVERIFY(unit.listenSerial(comPath(1)));
+        setPort(QStringLiteral("1"));
+        w().SERIAL_RX->start();
+        QSignalSpy requests(&unit, &SimulatedUnit::requestReceived);
+        tick();
+        QTRY_COMPARE(requests.size(), 1);
+        // The countdown of the waiting text runs out on the ninth tick.
+        for (int i = 0; i < 9; ++i)
+            w().banner().TIM_HIDE_MSG_Timer();
+        QCOMPARE(w().AFF_MSG[0]->text(),
+                 QStringLiteral("Communication Error with Trelvane source unit."));
+        QCOMPARE(f->dialogs.beeps(), 3);
+        QCOMPARE(status(), QStringLiteral("Connected")); // nothing retries on its own
+        QVERIFY(!w().FR_ERROR->isHidden());
+        tick();
+        QCOMPARE(requests.size(), 1);
     }
 
     void reconnectSendsExactlyOneNewHandshake()
