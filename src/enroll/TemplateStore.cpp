@@ -76,9 +76,11 @@ bool TemplateStore::write(const QString &userText, int templateNumber, const QBy
     if (!folderExists() || leavesFolder(userText))
         return false;
     // QSaveFile writes a temporary file beside the target and renames it over the old one
-    // on commit: a write that stops half way leaves the old template as it was.
+    // on commit: a write that stops half way leaves the old template as it was. Unbuffered,
+    // so that a short write (disk full, size limit) shows in write()'s count: a buffered one
+    // can pass through commit() unnoticed.
     QSaveFile file(path(userText, templateNumber));
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
     if (file.write(bytes) != bytes.size())
         return false; // the destructor discards the temporary file

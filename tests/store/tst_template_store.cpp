@@ -163,21 +163,30 @@ private slots:
         QCOMPARE(fileBytes(f.folder() + "notafolder"), QByteArray("keep"));
     }
 
+    void aWriteThatCannotCompleteLeavesTheOldTemplateWhole_data()
+    {
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<int>("size");
+        QTest::newRow("larger than the write buffer") << 1024 << 64 * 1024;
+        QTest::newRow("smaller than the write buffer") << 100 << 300;
+    }
     void aWriteThatCannotCompleteLeavesTheOldTemplateWhole()
     {
+        QFETCH(int, limit);
+        QFETCH(int, size);
         StationFixture f;
         TemplateStore &store = f.w().templateStore();
         QVERIFY(store.write(QStringLiteral("8"), 1, "old template"));
 
-        // Files may not grow beyond 1 KiB while the new template is written: the temporary
-        // file cannot be completed, so it must never be renamed over the old one.
+        // Files may not grow beyond the limit while the new template is written: the
+        // temporary file cannot be completed, so it must never be renamed over the old one.
         const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
         rlimit previous{};
         QCOMPARE(getrlimit(RLIMIT_FSIZE, &previous), 0);
         rlimit small = previous;
-        small.rlim_cur = 1024;
+        small.rlim_cur = rlim_t(limit);
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-        const bool written = store.write(QStringLiteral("8"), 1, QByteArray(64 * 1024, '\x5a'));
+        const bool written = store.write(QStringLiteral("8"), 1, QByteArray(size, '\x5a'));
         setrlimit(RLIMIT_FSIZE, &previous);
         std::signal(SIGXFSZ, previousHandler);
 
