@@ -1,6 +1,7 @@
 #include "link/Banner.h"
 
 #include "app/F_MAIN.h"
+#include "log/ActivityLog.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "util/NumericValue.h"
@@ -110,8 +111,7 @@ void Banner::showPicture(int element)
 
 QString Banner::logCaption() const
 {
-    return QStringLiteral("Log activity to Trelvane_") +
-           w.clock().now().date().toString(QStringLiteral("dd-MM-yyyy")) + QStringLiteral(".log");
+    return QStringLiteral("Log activity to ") + w.activityLog().fileName();
 }
 
 void Banner::TIM_HIDE_MSG_Timer()

@@ -14,10 +14,15 @@ namespace {
 const QByteArray kLineEnd("\r\n");
 }
 
+QString ActivityLog::fileNameFor(const QDate &day)
+{
+    return QStringLiteral("Trelvane_") + day.toString(QStringLiteral("dd-MM-yyyy")) +
+           QStringLiteral(".log");
+}
+
 QString ActivityLog::fileName() const
 {
-    return QStringLiteral("Trelvane_") +
-           w.clock().now().date().toString(QStringLiteral("dd-MM-yyyy")) + QStringLiteral(".log");
+    return fileNameFor(w.clock().now().date());
 }
 
 QString ActivityLog::filePath() const
@@ -50,9 +55,7 @@ bool ActivityLog::WRITE_LOG(const QString &text)
     // The date and time are read once, so a line written on the stroke of midnight goes
     // to the file of the day its time stamp names.
     const QDateTime now = w.clock().now();
-    const QString path = w.AFF_CURDIR->text() + QStringLiteral("Trelvane_") +
-                         now.date().toString(QStringLiteral("dd-MM-yyyy")) + QStringLiteral(".log");
-    QFile file(path);
+    QFile file(w.AFF_CURDIR->text() + fileNameFor(now.date()));
     QByteArray out;
     if (!file.exists()) {
         for (const QString &line : headerLines())

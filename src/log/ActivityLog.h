@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QString>
 #include <QStringList>
 
@@ -16,7 +17,8 @@ public:
     // Returns false when the line could not be written; a failed write never throws.
     bool WRITE_LOG(const QString &text);
 
-    // "Trelvane_DD-MM-YYYY.log" for the clock's current day.
+    // "Trelvane_DD-MM-YYYY.log" for a day, and for the clock's current day.
+    static QString fileNameFor(const QDate &day);
     QString fileName() const;
     QString filePath() const;
     QStringList headerLines() const;
