@@ -2,6 +2,7 @@
 // creation, and arranges them. Behaviour is wired by the parts, not here.
 #include "app/Artwork.h"
 #include "app/F_MAIN.h"
+#include "app/LiveValue.h"
 #include "link/SerialLink.h"
 #include "link/TcpLink.h"
 
@@ -421,7 +422,20 @@ void F_MAIN::nameForAssistiveTechnology()
     B_IP_DEL->setAccessibleName(QStringLiteral("Delete the selected target unit"));
     B_IP_DEL->setToolTip(B_IP_DEL->accessibleName());
     LST_IP->setAccessibleName(Label3[3]->text());
-    AFF_SERIAL_STATUS->setAccessibleName(QStringLiteral("Serial status"));
-    AFF_MSG[0]->setAccessibleName(QStringLiteral("Message line 1"));
-    AFF_MSG[1]->setAccessibleName(QStringLiteral("Message line 2"));
+    // Labels that show a changing value are named by that value; their role describes them.
+    const std::pair<QLabel *, const char *> values[] = {
+        {AFF_MSG[0], "Message line 1"},
+        {AFF_MSG[1], "Message line 2"},
+        {AFF_MSG[2], "Source unit error"},
+        {AFF_SERIAL_STATUS, "Serial status"},
+        {AFF_TCP_STATUS, "TCP status"},
+        {AFF_SCORE, "Template quality"},
+        {AFF_LST_USER, "Last user read"},
+        {AFF_LST_USER_DATE, "Date of the last read"},
+        {AFF_LST_USER_TIME, "Time of the last read"},
+        {AFF_DIR_TEMPLATES, "Templates folder"},
+        {AFF_CURDIR, "Configuration folder"},
+        {AFF_IP_SERVER, "Trelvane IP address"}};
+    for (const auto &[label, role] : values)
+        showValueToAssistiveTechnology(label, QString::fromLatin1(role));
 }
