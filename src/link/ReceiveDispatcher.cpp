@@ -12,6 +12,8 @@
 #include <QLineEdit>
 #include <QTimer>
 
+#include <utility>
+
 namespace {
 
 quint8 at(const QByteArray &b, qsizetype position) // position counted from 1
@@ -42,12 +44,39 @@ ReceiveDispatcher::ReceiveDispatcher(F_MAIN &w) : w(w)
     connect(w.SERIAL_RX, &QTimer::timeout, this, &ReceiveDispatcher::SERIAL_RX_Timer);
     connect(w.Serial, &ByteLink::readyRead, this, &ReceiveDispatcher::onLinkReadyRead);
     connect(w.TCP_SOURCE, &ByteLink::readyRead, this, &ReceiveDispatcher::onLinkReadyRead);
+    // Bytes that arrived while the poll was stopped, or before a link was opened, have
+    // already been signalled (or never will be): read them as soon as polling may resume.
+    m_pollEnabled = w.SERIAL_RX->bindableActive().addNotifier([this] {
+        if (this->w.SERIAL_RX->isActive())
+            pollSoon();
+    });
+    connect(w.Serial, &SerialLink::opened, this, &ReceiveDispatcher::pollSoon);
+    connect(w.TCP_SOURCE, &TcpLink::connected, this, &ReceiveDispatcher::pollSoon);
 }
 
 void ReceiveDispatcher::onLinkReadyRead()
 {
-    if (w.SERIAL_RX->isActive())
-        SERIAL_RX_Timer();
+    if (!w.SERIAL_RX->isActive())
+        return;
+    if (m_polling) {
+        m_arrivedDuringPoll = true; // read when the running poll ends
+        return;
+    }
+    SERIAL_RX_Timer();
+}
+
+void ReceiveDispatcher::pollSoon()
+{
+    if (m_pollQueued)
+        return;
+    m_pollQueued = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_pollQueued = false;
+            onLinkReadyRead();
+        },
+        Qt::QueuedConnection);
 }
 
 void ReceiveDispatcher::SERIAL_RX_Timer()
@@ -71,6 +100,8 @@ void ReceiveDispatcher::SERIAL_RX_Timer()
         }
     }
     m_polling = false;
+    if (std::exchange(m_arrivedDuringPoll, false))
+        pollSoon();
 }
 
 void ReceiveDispatcher::reassemble(const QByteArray &chunk)

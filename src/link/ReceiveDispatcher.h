@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QProperty>
 #include <QString>
 
 class F_MAIN;
@@ -11,9 +12,11 @@ class F_MAIN;
 // to the short replies it knows.
 //
 // Scheduling: the poll runs as soon as a link signals new bytes, and from the SERIAL_RX
-// timer as a slow safety net; both only while SERIAL_RX is enabled, so a part that reads
-// the link itself stops the poll by stopping that timer. An idle station therefore wakes
-// only for the safety-net timer, not a thousand times a second.
+// timer as a once-a-second safety net; both only while SERIAL_RX is enabled, so a part that
+// reads the link itself stops the poll by stopping that timer. Whatever arrived meanwhile is
+// read as soon as SERIAL_RX is started again, and as soon as a link is (re)opened, without
+// waiting for the safety net. An idle station therefore wakes about once a second, with the
+// window's other one-second timers, not a thousand times a second.
 class ReceiveDispatcher : public QObject
 {
     Q_OBJECT
@@ -21,8 +24,9 @@ public:
     // Largest frame-reassembly buffer; a stream that never brings a frame start at a
     // chunk's end keeps only its newest bytes.
     static constexpr qsizetype kMaxPendingBytes = 64 * 1024;
-    // Interval of the safety-net poll.
-    static constexpr int kSafetyPollMs = 100;
+    // Interval of the safety-net poll: the one second of the window's other timers, so that
+    // an idle station wakes once for all of them.
+    static constexpr int kSafetyPollMs = 1000;
 
     explicit ReceiveDispatcher(F_MAIN &w);
 
@@ -35,10 +39,15 @@ signals:
 
 private:
     void onLinkReadyRead();
+    // Runs one poll from the event loop at once, after the current event.
+    void pollSoon();
     void reassemble(const QByteArray &chunk);
     void dispatch(const QByteArray &frame);
     void userFrame(const QByteArray &frame);
 
     F_MAIN &w;
     bool m_polling = false;
+    bool m_arrivedDuringPoll = false; // bytes signalled while a poll was running
+    bool m_pollQueued = false;
+    QPropertyNotifier m_pollEnabled; // SERIAL_RX started or stopped
 };

@@ -36,6 +36,7 @@ bool SerialLink::open()
     m_port.setDataTerminalReady(true);
     m_port.setRequestToSend(true);
     m_port.clearError();
+    emit opened();
     return true;
 }
 

@@ -26,6 +26,8 @@ public:
     qint64 bytesAvailable() const { return m_port.bytesAvailable(); }
 
 signals:
+    // The port has just been opened.
+    void opened();
     // The open device went away (adapter unplugged, the other side of a pseudo-terminal
     // closed): the port has been closed. Emitted once per loss.
     void lost(const QString &reason);

@@ -223,6 +223,16 @@ private slots:
         QCOMPARE(f->w().RX_SCORE, QByteArray());
     }
 
+    void bytesThatArrivedWhileThePollWasStoppedAreReadAsSoonAsItIsEnabledAgain()
+    {
+        QVERIFY(f->feedSerial(kHandshakeReply)); // SERIAL_RX stopped: the reply waits
+        QCOMPARE(line(0), QString());
+        // The safety-net tick is an hour away and no new byte arrives: only starting the
+        // timer again can run the poll.
+        f->w().SERIAL_RX->start(3600 * 1000);
+        QTRY_COMPARE_WITH_TIMEOUT(line(0), kEstablished, 2000);
+    }
+
     void closedSerialPortEndsThePollQuietly()
     {
         f->w().serial().close();
