@@ -19,6 +19,7 @@
 #include "log/BannerLines.h"
 #include "log/Waits.h"
 #include "sync/TemplateUpload.h"
+#include "sync/UdpReceiver.h"
 
 #include <QCloseEvent>
 #include <QRadioButton>
@@ -54,6 +55,7 @@ void F_MAIN::createParts()
     m_modeSwitch = std::make_unique<ModeSwitch>(*this);
     m_startup = std::make_unique<Startup>(*this);
     m_trayIcon = std::make_unique<TrayIcon>(*this);
+    m_udpReceiver = std::make_unique<UdpReceiver>(*this);
 }
 
 void F_MAIN::AFF_LOG_MSG(const QString &LIGNE, int LINE_NUMBER)

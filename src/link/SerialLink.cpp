@@ -61,6 +61,15 @@ bool SerialLink::write(const QByteArray &bytes)
     return true;
 }
 
+bool SerialLink::writeQueued(const QByteArray &bytes)
+{
+    if (!m_port.isOpen())
+        return false;
+    // No flush: on a device that takes nothing more it fails with EAGAIN, and waiting for it
+    // would hold up the window.
+    return m_port.write(bytes) == bytes.size();
+}
+
 QByteArray SerialLink::readAll()
 {
     return m_port.isOpen() ? m_port.readAll() : QByteArray();

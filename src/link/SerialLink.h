@@ -22,6 +22,12 @@ public:
     bool isOpen() const override { return m_port.isOpen(); }
     void close() override;
     bool write(const QByteArray &bytes) override;
+    // Hands the whole byte string to the port's send queue and returns at once: the event
+    // loop passes it to the device as fast as the line takes it. False when the port is
+    // closed.
+    bool writeQueued(const QByteArray &bytes);
+    // Bytes handed to the port and not yet passed to the device (0 when closed).
+    qint64 bytesToWrite() const { return m_port.isOpen() ? m_port.bytesToWrite() : 0; }
     QByteArray readAll() override;
     qint64 bytesAvailable() const { return m_port.bytesAvailable(); }
 

@@ -1,0 +1,116 @@
+#include "sync/UdpReceiver.h"
+
+#include "app/F_MAIN.h"
+#include "enroll/TemplateStore.h"
+#include "link/Frame.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QNetworkDatagram>
+#include <QUdpSocket>
+
+namespace {
+
+const QString kPrefix = QStringLiteral("RX_UDP: ");
+
+quint64 senderKey(const QHostAddress &address, int port)
+{
+    bool ipv4 = false;
+    const quint32 ip = address.toIPv4Address(&ipv4);
+    return (quint64(ipv4 ? ip : qHash(address)) << 16) | quint16(port);
+}
+
+} // namespace
+
+UdpReceiver::UdpReceiver(F_MAIN &w) : w(w), m_relay(w)
+{
+    connect(w.UDP_RX, &QUdpSocket::readyRead, this, &UdpReceiver::UDP_RX_ReadyRead);
+}
+
+void UdpReceiver::UDP_RX_ReadyRead()
+{
+    QElapsedTimer slice;
+    slice.start();
+    // The socket signals once for any number of datagrams, and not again until one is read:
+    // every datagram waiting is handled. A flood is handled a slice at a time so that the
+    // window and the other parts are served in between: once a datagram has been read the
+    // socket signals again at the next turn of the event loop while more wait, and the order
+    // stays the arrival order. (A continuation of our own could drain the socket between its
+    // report and its signal; a signal answered with no read leaves it silent for good.)
+    while (w.readModeSelected() && w.UDP_RX->hasPendingDatagrams()) {
+        if (!UDP_RX_DataArrival(w.UDP_RX->pendingDatagramSize()))
+            return;
+        if (slice.elapsed() >= kSliceMs)
+            return;
+    }
+}
+
+bool UdpReceiver::UDP_RX_DataArrival(qint64 bytesTotal)
+{
+    if (!w.readModeSelected())
+        return false; // nothing is read, relayed or logged
+    const QNetworkDatagram received = w.UDP_RX->receiveDatagram(qMax<qint64>(bytesTotal, 0));
+    if (!received.isValid())
+        return false;
+    const QByteArray datagram = received.data();
+    ++m_datagramsHandled;
+
+    m_relay.relay(datagram);
+    w.WRITE_LOG(kPrefix + TRACE_TEXT(datagram));
+
+    ReceiveState &state = stateOf(senderKey(received.senderAddress(), received.senderPort()));
+    const ReceiveDecision decision = receiveDatagram(state, datagram);
+    // The form's receive state shows the set of the sender heard last.
+    w.LST_USER_NUMBER = state.userNumber;
+    w.LST_RX_TEMPLATE = state.rxTemplate;
+    w.LST_RX_TEMPLATE_NUMBER = state.templateNumber;
+    carryOut(decision);
+    return true;
+}
+
+ReceiveState &UdpReceiver::stateOf(quint64 sender)
+{
+    auto it = m_senders.find(sender);
+    if (it == m_senders.end()) {
+        if (m_senders.size() >= kMaxSenders) {
+            auto oldest = m_senders.begin();
+            for (auto s = m_senders.begin(); s != m_senders.end(); ++s) {
+                if (s->lastHeard < oldest->lastHeard)
+                    oldest = s;
+            }
+            m_senders.erase(oldest);
+        }
+        it = m_senders.insert(sender, Sender{});
+    }
+    it->lastHeard = m_datagramsHandled;
+    return it->state;
+}
+
+void UdpReceiver::carryOut(const ReceiveDecision &decision)
+{
+    for (const QString &line : decision.logLines)
+        w.WRITE_LOG(line);
+    if (!decision.deleteUserText.isEmpty()) {
+        // Exactly this user's files, listed by name: never a pattern made of network bytes.
+        w.templateStore().removeUser(decision.deleteUserText, [this](const QString &path) {
+            w.WRITE_LOG(kPrefix + QStringLiteral("KILL ") + path);
+        });
+    }
+    if (decision.write)
+        fileTemplate(*decision.write);
+    if (!decision.notWrittenLine.isEmpty())
+        w.WRITE_LOG(decision.notWrittenLine);
+}
+
+void UdpReceiver::fileTemplate(const ReceiveDecision::Write &write)
+{
+    TemplateStore &store = w.templateStore();
+    const QString path = store.path(write.userText, write.templateNumber);
+    // A new set of this user replaces the old one whole: no template of it survives.
+    if (write.startsNewSet && QFileInfo::exists(path))
+        store.removeUser(write.userText);
+    if (store.write(write.userText, write.templateNumber, write.bytes))
+        w.WRITE_LOG(kPrefix + QStringLiteral("Write template to ") + path);
+    else
+        w.WRITE_LOG(kPrefix + QStringLiteral("Template could not be written to ") + path);
+}
