@@ -39,6 +39,7 @@ class TargetList;
 class ModeSwitch;
 class Startup;
 class TrayIcon;
+class KeyboardWedge;
 
 // What the operating system provides, as the station's creator hands it in: the real
 // services in the program, scripted ones in tests.
@@ -106,6 +107,7 @@ public:
     ModeSwitch &modeSwitch() const { return *m_modeSwitch; }
     Startup &startup() const { return *m_startup; }
     TrayIcon &trayIcon() const { return *m_trayIcon; }
+    KeyboardWedge &keyboardWedge() const { return *m_keyboardWedge; }
 
     // Shortcuts to the services that almost every part uses.
     void AFF_LOG_MSG(const QString &LIGNE, int LINE_NUMBER);
@@ -254,4 +256,5 @@ private:
     std::unique_ptr<ModeSwitch> m_modeSwitch;
     std::unique_ptr<Startup> m_startup;
     std::unique_ptr<TrayIcon> m_trayIcon;
+    std::unique_ptr<KeyboardWedge> m_keyboardWedge;
 };
