@@ -2,8 +2,10 @@
 // pseudo-terminal, and what would be typed into the focused application is recorded.
 #include "config/ModeSwitch.h"
 #include "link/Frame.h"
+#include "link/KeyNotation.h"
 #include "link/KeyboardWedge.h"
 #include "link/ReceiveDispatcher.h"
+#include "platform/KeyboardOutput.h"
 #include "support/FreePort.h"
 #include "support/StationFixture.h"
 #include "util/TextNumber.h"
@@ -242,6 +244,18 @@ private slots:
         QCOMPARE(f->w().AFF_LST_USER->text(), QStringLiteral("12345"));
         QCOMPARE(keyboard().calls(), 0);
         QVERIFY(logHas(cannot));
+    }
+
+    void desktopKeyboardWithoutADisplaySaysWhyItCannotType()
+    {
+        // These tests run offscreen: the program's own keyboard finds no X11 display.
+        const std::unique_ptr<KeyboardOutput> desktop = createSystemKeyboardOutput();
+        QVERIFY(!desktop->isAvailable());
+        QVERIFY(desktop->unavailableReason().contains(QLatin1String("offscreen")));
+        QCOMPARE(desktop->focusedWindow(), WId(0));
+        QCOMPARE(desktop->type(KeyNotation::literal(QStringLiteral("1"))),
+                 KeyboardOutput::Result::Failed);
+        QCOMPARE(desktop->lastError(), desktop->unavailableReason());
     }
 
     void enrollModeStartUpSaysNothing()
