@@ -10,6 +10,7 @@
 #include "enroll/TemplateStore.h"
 #include "enroll/UserDeletion.h"
 #include "link/Banner.h"
+#include "link/KeyboardWedge.h"
 #include "link/ReceiveDispatcher.h"
 #include "link/SerialLink.h"
 #include "link/SourceSender.h"
@@ -56,6 +57,7 @@ void F_MAIN::createParts()
     m_startup = std::make_unique<Startup>(*this);
     m_trayIcon = std::make_unique<TrayIcon>(*this);
     m_udpReceiver = std::make_unique<UdpReceiver>(*this);
+    m_keyboardWedge = std::make_unique<KeyboardWedge>(*this);
 }
 
 void F_MAIN::AFF_LOG_MSG(const QString &LIGNE, int LINE_NUMBER)

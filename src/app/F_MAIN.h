@@ -40,6 +40,7 @@ class ModeSwitch;
 class Startup;
 class TrayIcon;
 class UdpReceiver;
+class KeyboardWedge;
 
 // What the operating system provides, as the station's creator hands it in: the real
 // services in the program, scripted ones in tests.
@@ -108,6 +109,7 @@ public:
     Startup &startup() const { return *m_startup; }
     TrayIcon &trayIcon() const { return *m_trayIcon; }
     UdpReceiver &udpReceiver() const { return *m_udpReceiver; }
+    KeyboardWedge &keyboardWedge() const { return *m_keyboardWedge; }
 
     // Shortcuts to the services that almost every part uses.
     void AFF_LOG_MSG(const QString &LIGNE, int LINE_NUMBER);
@@ -257,4 +259,5 @@ private:
     std::unique_ptr<Startup> m_startup;
     std::unique_ptr<TrayIcon> m_trayIcon;
     std::unique_ptr<UdpReceiver> m_udpReceiver;
+    std::unique_ptr<KeyboardWedge> m_keyboardWedge;
 };

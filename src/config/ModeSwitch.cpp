@@ -3,6 +3,7 @@
 #include "app/F_MAIN.h"
 #include "app/Startup.h"
 #include "config/ConfigFile.h"
+#include "link/KeyboardWedge.h"
 #include "platform/Dialogs.h"
 #include "util/Blanks.h"
 #include "util/EightBitText.h"
@@ -99,6 +100,7 @@ void ModeSwitch::applyReadMode()
     w.INP_PASSWORD->clear();
     w.FR_MANAGE_USR->hide();
     w.AFF_IP_SERVER->setText(ownAddress());
+    w.keyboardWedge().readModeEntered();
     w.FR_READ_MODE->show();
     w.startup().OPEN_UDP_PORT();
     w.FR_TARGET->hide();
@@ -162,11 +164,13 @@ void ModeSwitch::B_RESET_PASSWORD_Click()
 
 void ModeSwitch::INP_PREFIX_LostFocus()
 {
+    w.keyboardWedge().checkPrefix();
     w.configFile().B_SAVE_CFG_Click();
 }
 
 void ModeSwitch::INP_SUFFIX_LostFocus()
 {
+    w.keyboardWedge().checkSuffix();
     w.configFile().B_SAVE_CFG_Click();
 }
 

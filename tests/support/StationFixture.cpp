@@ -1,5 +1,6 @@
 #include "support/StationFixture.h"
 
+#include "link/KeyboardWedge.h"
 #include "link/SerialLink.h"
 #include "log/ActivityLog.h"
 
@@ -22,6 +23,7 @@ StationFixture::StationFixture(quint16 udpPort, quint16 tcpPort)
         options.tcpPort = tcpPort;
     m_window = std::make_unique<F_MAIN>(options, StationPlatform{clock, dialogs});
     stopTimers();
+    w().keyboardWedge().setKeyboardOutput(&keyboard);
     w().AFF_CURDIR->setText(m_folder);
     w().AFF_DIR_TEMPLATES->setText(m_folder);
     w().TRELVANE_LOAD = F_MAIN::True;

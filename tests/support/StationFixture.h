@@ -2,6 +2,7 @@
 
 #include "app/F_MAIN.h"
 #include "platform/ScriptedDialogs.h"
+#include "platform/ScriptedKeyboard.h"
 #include "platform/TestClock.h"
 #include "unit-sim/PseudoTerminal.h"
 
@@ -21,6 +22,8 @@ public:
     QString folder() const { return m_folder; } // ends with "/"
     TestClock clock;
     ScriptedDialogs dialogs;
+    // Read mode types here, not into the test's display.
+    ScriptedKeyboard keyboard;
 
     // Stops SERIAL_RX, TIM_SERIAL_CONNECT, TIM_HIDE_MSG and TIM_BACKUP.
     void stopTimers();
