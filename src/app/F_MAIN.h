@@ -39,6 +39,11 @@ class TargetList;
 class ModeSwitch;
 class Startup;
 class TrayIcon;
+class TemplateNumberRequest;
+class UnitUserList;
+class NewUnitSync;
+class PingTest;
+class ScriptLauncher;
 
 // What the operating system provides, as the station's creator hands it in: the real
 // services in the program, scripted ones in tests.
@@ -85,6 +90,9 @@ public:
     const StationOptions &options() const { return m_options; }
     Clock &clock() const { return m_platform.clock; }
     Dialogs &dialogs() const { return m_platform.dialogs; }
+    // Starts command scripts in a console window: the system's, unless tests set another.
+    ScriptLauncher &scriptLauncher() const { return *m_scriptLauncher; }
+    void setScriptLauncher(ScriptLauncher &launcher) { m_scriptLauncher = &launcher; }
 
     // The parts.
     SerialLink &serial() const { return *Serial; }
@@ -106,6 +114,10 @@ public:
     ModeSwitch &modeSwitch() const { return *m_modeSwitch; }
     Startup &startup() const { return *m_startup; }
     TrayIcon &trayIcon() const { return *m_trayIcon; }
+    TemplateNumberRequest &templateNumberRequest() const { return *m_templateNumberRequest; }
+    UnitUserList &unitUserList() const { return *m_unitUserList; }
+    NewUnitSync &newUnitSync() const { return *m_newUnitSync; }
+    PingTest &pingTest() const { return *m_pingTest; }
 
     // Shortcuts to the services that almost every part uses.
     void AFF_LOG_MSG(const QString &LIGNE, int LINE_NUMBER);
@@ -254,4 +266,10 @@ private:
     std::unique_ptr<ModeSwitch> m_modeSwitch;
     std::unique_ptr<Startup> m_startup;
     std::unique_ptr<TrayIcon> m_trayIcon;
+    std::unique_ptr<ScriptLauncher> m_systemScriptLauncher;
+    ScriptLauncher *m_scriptLauncher = nullptr;
+    std::unique_ptr<TemplateNumberRequest> m_templateNumberRequest;
+    std::unique_ptr<UnitUserList> m_unitUserList;
+    std::unique_ptr<NewUnitSync> m_newUnitSync;
+    std::unique_ptr<PingTest> m_pingTest;
 };

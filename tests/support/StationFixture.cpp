@@ -21,6 +21,7 @@ StationFixture::StationFixture(quint16 udpPort, quint16 tcpPort)
     if (tcpPort)
         options.tcpPort = tcpPort;
     m_window = std::make_unique<F_MAIN>(options, StationPlatform{clock, dialogs});
+    m_window->setScriptLauncher(scripts);
     stopTimers();
     w().AFF_CURDIR->setText(m_folder);
     w().AFF_DIR_TEMPLATES->setText(m_folder);

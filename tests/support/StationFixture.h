@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/F_MAIN.h"
+#include "platform/ScriptLauncher.h"
 #include "platform/ScriptedDialogs.h"
 #include "platform/TestClock.h"
 #include "unit-sim/PseudoTerminal.h"
@@ -21,6 +22,7 @@ public:
     QString folder() const { return m_folder; } // ends with "/"
     TestClock clock;
     ScriptedDialogs dialogs;
+    ScriptedLauncher scripts; // consoles the station starts
 
     // Stops SERIAL_RX, TIM_SERIAL_CONNECT, TIM_HIDE_MSG and TIM_BACKUP.
     void stopTimers();
