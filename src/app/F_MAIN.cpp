@@ -5,8 +5,10 @@
 #include "config/ConfigFile.h"
 #include "config/ModeSwitch.h"
 #include "config/TargetList.h"
+#include "diag/PingTest.h"
 #include "enroll/Enrollment.h"
 #include "enroll/TemplateBackup.h"
+#include "enroll/TemplateNumberRequest.h"
 #include "enroll/TemplateStore.h"
 #include "enroll/UserDeletion.h"
 #include "link/Banner.h"
@@ -19,8 +21,11 @@
 #include "log/ActivityLog.h"
 #include "log/BannerLines.h"
 #include "log/Waits.h"
+#include "platform/ScriptLauncher.h"
+#include "sync/NewUnitSync.h"
 #include "sync/TemplateUpload.h"
 #include "sync/UdpReceiver.h"
+#include "sync/UnitUserList.h"
 
 #include <QCloseEvent>
 #include <QRadioButton>
@@ -58,6 +63,12 @@ void F_MAIN::createParts()
     m_trayIcon = std::make_unique<TrayIcon>(*this);
     m_udpReceiver = std::make_unique<UdpReceiver>(*this);
     m_keyboardWedge = std::make_unique<KeyboardWedge>(*this);
+    m_systemScriptLauncher = std::make_unique<SystemScriptLauncher>();
+    m_scriptLauncher = m_systemScriptLauncher.get();
+    m_templateNumberRequest = std::make_unique<TemplateNumberRequest>(*this);
+    m_unitUserList = std::make_unique<UnitUserList>(*this);
+    m_newUnitSync = std::make_unique<NewUnitSync>(*this);
+    m_pingTest = std::make_unique<PingTest>(*this);
 }
 
 void F_MAIN::AFF_LOG_MSG(const QString &LIGNE, int LINE_NUMBER)

@@ -41,6 +41,11 @@ class Startup;
 class TrayIcon;
 class UdpReceiver;
 class KeyboardWedge;
+class TemplateNumberRequest;
+class UnitUserList;
+class NewUnitSync;
+class PingTest;
+class ScriptLauncher;
 
 // What the operating system provides, as the station's creator hands it in: the real
 // services in the program, scripted ones in tests.
@@ -87,6 +92,9 @@ public:
     const StationOptions &options() const { return m_options; }
     Clock &clock() const { return m_platform.clock; }
     Dialogs &dialogs() const { return m_platform.dialogs; }
+    // Starts command scripts in a console window: the system's, unless tests set another.
+    ScriptLauncher &scriptLauncher() const { return *m_scriptLauncher; }
+    void setScriptLauncher(ScriptLauncher &launcher) { m_scriptLauncher = &launcher; }
 
     // The parts.
     SerialLink &serial() const { return *Serial; }
@@ -110,6 +118,10 @@ public:
     TrayIcon &trayIcon() const { return *m_trayIcon; }
     UdpReceiver &udpReceiver() const { return *m_udpReceiver; }
     KeyboardWedge &keyboardWedge() const { return *m_keyboardWedge; }
+    TemplateNumberRequest &templateNumberRequest() const { return *m_templateNumberRequest; }
+    UnitUserList &unitUserList() const { return *m_unitUserList; }
+    NewUnitSync &newUnitSync() const { return *m_newUnitSync; }
+    PingTest &pingTest() const { return *m_pingTest; }
 
     // Shortcuts to the services that almost every part uses.
     void AFF_LOG_MSG(const QString &LIGNE, int LINE_NUMBER);
@@ -260,4 +272,10 @@ private:
     std::unique_ptr<TrayIcon> m_trayIcon;
     std::unique_ptr<UdpReceiver> m_udpReceiver;
     std::unique_ptr<KeyboardWedge> m_keyboardWedge;
+    std::unique_ptr<ScriptLauncher> m_systemScriptLauncher;
+    ScriptLauncher *m_scriptLauncher = nullptr;
+    std::unique_ptr<TemplateNumberRequest> m_templateNumberRequest;
+    std::unique_ptr<UnitUserList> m_unitUserList;
+    std::unique_ptr<NewUnitSync> m_newUnitSync;
+    std::unique_ptr<PingTest> m_pingTest;
 };

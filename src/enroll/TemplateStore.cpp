@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QSaveFile>
 
+#include <algorithm>
+
 namespace {
 
 const QString kExtension = QStringLiteral(".DAT");
@@ -51,7 +53,53 @@ bool leavesFolder(const QString &userText)
     return userText.contains(u'/') || userText.contains(u'\\') || userText.contains(QChar(0));
 }
 
+// The user text of a name for the listing order, and its template number: the value of
+// the digits after the first hyphen (0 when there are none).
+struct ListingKey
+{
+    QStringView user;
+    quint64 number = 0;
+};
+
+ListingKey listingKeyOf(const QString &name)
+{
+    ListingKey key;
+    const qsizetype hyphen = name.indexOf(u'-');
+    if (hyphen < 0) {
+        key.user = QStringView(name);
+        if (hasTemplateExtension(name))
+            key.user.chop(kExtension.size());
+        return key;
+    }
+    key.user = QStringView(name).left(hyphen);
+    for (qsizetype i = hyphen + 1; i < name.size() && name[i] >= u'0' && name[i] <= u'9'; ++i) {
+        const quint64 digit = name[i].unicode() - u'0';
+        key.number =
+            key.number > (~quint64(0) - digit) / 10 ? ~quint64(0) : key.number * 10 + digit;
+    }
+    return key;
+}
+
+QStringList inListingOrder(QStringList names)
+{
+    std::stable_sort(names.begin(), names.end(), &TemplateStore::listedBefore);
+    return names;
+}
+
 } // namespace
+
+bool TemplateStore::listedBefore(const QString &a, const QString &b)
+{
+    const ListingKey ka = listingKeyOf(a);
+    const ListingKey kb = listingKeyOf(b);
+    if (const int c = ka.user.compare(kb.user, Qt::CaseInsensitive); c != 0)
+        return c < 0;
+    if (const int c = ka.user.compare(kb.user, Qt::CaseSensitive); c != 0)
+        return c < 0;
+    if (ka.number != kb.number)
+        return ka.number < kb.number;
+    return a < b;
+}
 
 TemplateStore::TemplateStore(F_MAIN &w) : w(w) {}
 
@@ -94,7 +142,7 @@ QStringList TemplateStore::list(const QString &userText) const
         if (isTemplateOf(name, userText))
             names.append(name);
     }
-    return names;
+    return inListingOrder(names);
 }
 
 QStringList TemplateStore::listAll() const
@@ -104,7 +152,7 @@ QStringList TemplateStore::listAll() const
         if (hasTemplateExtension(name))
             names.append(name);
     }
-    return names;
+    return inListingOrder(names);
 }
 
 std::optional<QByteArray> TemplateStore::read(const QString &filePath) const

@@ -29,10 +29,17 @@ public:
 
     // Names (without folder) of the user's templates: exactly the user text, "-", the
     // template number in digits and ".DAT" (the extension in any letter case); never a
-    // pattern built from the user text. Sorted by name.
+    // pattern built from the user text. In listing order.
     QStringList list(const QString &userText) const;
-    // Names of every template file of the folder ("*.DAT", any letter case), sorted by name.
+    // Names of every template file of the folder ("*.DAT", any letter case), in listing order.
     QStringList listAll() const;
+
+    // Listing order: by user text, then by template number. User texts compare character
+    // by character ignoring letter case, as a Windows folder listing does ("12" < "123" <
+    // "9"); template numbers compare by value ("12-02" < "12-10" < "12-100"). Template 1 of
+    // a user therefore always comes before the user's other templates, which a receiving
+    // unit needs: template 1 starts a user's set afresh.
+    static bool listedBefore(const QString &a, const QString &b);
 
     // The whole file, or nothing when it cannot be read.
     std::optional<QByteArray> read(const QString &filePath) const;
@@ -49,7 +56,7 @@ public:
 
 private:
     bool folderExists() const;
-    QStringList folderFileNames() const; // sorted by name
+    QStringList folderFileNames() const; // in no particular order
 
     F_MAIN &w;
 };

@@ -1,5 +1,7 @@
 #include "link/SerialLink.h"
 
+#include "platform/Clock.h"
+
 SerialLink::SerialLink(QObject *parent) : ByteLink(parent)
 {
     m_port.setBaudRate(QSerialPort::Baud57600);
@@ -86,4 +88,9 @@ void SerialLink::onError(QSerialPort::SerialPortError error)
         m_port.clearError();
         emit lost(m_port.portName() + QStringLiteral(": ") + reason);
     }
+}
+
+bool SerialLink::waitForBytes(Clock &clock, int ms)
+{
+    return m_port.isOpen() && clock.waitForBytes(m_port, ms);
 }

@@ -4,6 +4,8 @@
 
 #include <QSerialPort>
 
+class Clock;
+
 // The serial port to the source unit: 57600 baud, 8 data bits, no parity, 1 stop bit, no
 // flow control.
 class SerialLink final : public ByteLink
@@ -30,6 +32,8 @@ public:
     qint64 bytesToWrite() const { return m_port.isOpen() ? m_port.bytesToWrite() : 0; }
     QByteArray readAll() override;
     qint64 bytesAvailable() const { return m_port.bytesAvailable(); }
+    // Waits up to ms on the clock, without serving events, until bytes have arrived.
+    bool waitForBytes(Clock &clock, int ms);
 
 signals:
     // The port has just been opened.

@@ -28,5 +28,6 @@ bool TcpLink::write(const QByteArray &bytes)
 
 QByteArray TcpLink::readAll()
 {
-    return m_socket.readAll();
+    // A closed socket has nothing to give (and Qt warns on every read of one).
+    return m_socket.isReadable() ? m_socket.readAll() : QByteArray();
 }

@@ -2,6 +2,7 @@
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
+#include <QIODevice>
 #include <QThread>
 #include <QTimer>
 
@@ -40,4 +41,11 @@ void SystemClock::serveEvents(int ms)
     QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
     deadline.start(qMax(ms, 0));
     loop.exec();
+}
+
+bool Clock::waitForBytes(QIODevice &device, int ms)
+{
+    if (device.bytesAvailable() > 0)
+        return true;
+    return device.waitForReadyRead(qMax(ms, 0)) || device.bytesAvailable() > 0;
 }

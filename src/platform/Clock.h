@@ -2,6 +2,8 @@
 
 #include <QDateTime>
 
+class QIODevice;
+
 // The local clock, and the two ways the station lets time pass. Tests replace it with a
 // TestClock so that they can move the time instead of sleeping through it.
 class Clock
@@ -20,6 +22,10 @@ public:
 
     // Serves pending and arriving events for about ms milliseconds.
     virtual void serveEvents(int ms) = 0;
+
+    // Waits up to ms milliseconds, without serving any event, until the device has bytes to
+    // read; true when it has. Blocks in the system (no spinning) while nothing arrives.
+    virtual bool waitForBytes(QIODevice &device, int ms);
 };
 
 class SystemClock final : public Clock

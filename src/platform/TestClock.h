@@ -13,6 +13,9 @@ public:
     QDateTime now() const override { return m_now; }
     void sleep(int ms) override;
     void serveEvents(int ms) override;
+    // Really waits realTimeFactor times the span (at least 1 ms) for the bytes, then advances
+    // by the span (or, when bytes came sooner, by the real time waited, scaled back up).
+    bool waitForBytes(QIODevice &device, int ms) override;
 
     void setNow(const QDateTime &when) { m_now = when; }
     void advance(int ms) { m_now = m_now.addMSecs(ms); }

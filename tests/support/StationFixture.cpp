@@ -22,6 +22,7 @@ StationFixture::StationFixture(quint16 udpPort, quint16 tcpPort)
     if (tcpPort)
         options.tcpPort = tcpPort;
     m_window = std::make_unique<F_MAIN>(options, StationPlatform{clock, dialogs});
+    m_window->setScriptLauncher(scripts);
     stopTimers();
     w().keyboardWedge().setKeyboardOutput(&keyboard);
     w().AFF_CURDIR->setText(m_folder);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/F_MAIN.h"
+#include "platform/ScriptLauncher.h"
 #include "platform/ScriptedDialogs.h"
 #include "platform/ScriptedKeyboard.h"
 #include "platform/TestClock.h"
@@ -24,6 +25,7 @@ public:
     ScriptedDialogs dialogs;
     // Read mode types here, not into the test's display.
     ScriptedKeyboard keyboard;
+    ScriptedLauncher scripts; // consoles the station starts
 
     // Stops SERIAL_RX, TIM_SERIAL_CONNECT, TIM_HIDE_MSG and TIM_BACKUP.
     void stopTimers();

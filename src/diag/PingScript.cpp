@@ -1,0 +1,70 @@
+#include "diag/PingScript.h"
+
+#include "util/EightBitText.h"
+
+#include <QStringList>
+
+namespace PingScript {
+
+namespace {
+
+QByteArray joined(const QStringList &lines, const char *end)
+{
+    QByteArray bytes;
+    for (const QString &line : lines)
+        bytes += toEightBit(line) + end;
+    return bytes;
+}
+
+// Single quotes keep every character of the entry literal for the shell.
+QString shellQuoted(const QString &text)
+{
+    QString quoted = text;
+    quoted.replace(QStringLiteral("'"), QStringLiteral("'\\''"));
+    return u'\'' + quoted + u'\'';
+}
+
+} // namespace
+
+QByteArray windowsScript(const QList<Entry> &entries)
+{
+    QStringList lines{QStringLiteral("@ECHO OFF")};
+    for (const Entry &entry : entries) {
+        const QString address = entry.text.left(kEntryChars);
+        if (entry.ticked) {
+            lines.append(QStringLiteral("ECHO ") + address);
+            lines.append(QStringLiteral("PING ") + address + QStringLiteral(" -l 10 -n 1 -w 500"));
+        }
+        lines.append(QStringLiteral("ECHO ") + QString(kSeparatorWidth, u'-'));
+    }
+    lines.append(QStringLiteral("PAUSE "));
+    return joined(lines, "\r\n");
+}
+
+QByteArray posixScript(const QList<Entry> &entries)
+{
+    QStringList lines{QStringLiteral("#!/bin/sh")};
+    for (const Entry &entry : entries) {
+        const QString address = entry.text.left(kEntryChars);
+        if (entry.ticked) {
+            lines.append(QStringLiteral("echo ") + shellQuoted(address));
+            lines.append(QStringLiteral("ping -c 1 -s 10 -W 0.5 ") +
+                         shellQuoted(address.trimmed()));
+        }
+        lines.append(QStringLiteral("echo ") + QString(kSeparatorWidth, u'-'));
+    }
+    lines.append(QStringLiteral("printf 'Press Enter to close this window. '"));
+    lines.append(QStringLiteral("read answer"));
+    return joined(lines, "\n");
+}
+
+QByteArray script(const QList<Entry> &entries)
+{
+#ifdef Q_OS_WIN
+    return windowsScript(entries);
+#else
+    return posixScript(entries);
+#endif
+}
+
+} // namespace PingScript

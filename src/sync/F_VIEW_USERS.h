@@ -1,0 +1,73 @@
+#pragma once
+
+#include "enroll/TemplateNumberRequest.h"
+
+#include <QDialog>
+
+class F_MAIN;
+class QFrame;
+class QLabel;
+class QListWidget;
+class QPushButton;
+
+// The unit user list window: the users of one unit with their template counts, read when
+// the window opens, and the actions on them (delete one, synchronize one to the target
+// units, back all of them up to the station). Modal over the main window.
+class F_VIEW_USERS final : public QDialog, public UserListView
+{
+    Q_OBJECT
+public:
+    static constexpr const char *kCaption = "View active users in this Trelvane";
+
+    explicit F_VIEW_USERS(F_MAIN &w);
+    ~F_VIEW_USERS() override;
+
+    QLabel *Label1 = nullptr;
+    QLabel *AFF_SOURCE = nullptr;
+    QListWidget *LST_USERS = nullptr;
+    QPushButton *B_BACKUP = nullptr;
+    QPushButton *B_SYNC = nullptr;
+    QPushButton *B_DELETE = nullptr;
+    QPushButton *B_IP_ADD = nullptr;
+    QFrame *FR_WAIT = nullptr;
+    QLabel *AFF_WAIT = nullptr;     // "Please wait ..."
+    QLabel *AFF_NB_USERS = nullptr; // "0 users"
+    QLabel *AFF_PAGE = nullptr;     // the page being read
+
+    // True once the list has been read (the window takes input from then on).
+    bool isLoaded() const { return m_loaded; }
+
+    void Form_Load();
+    void Form_Unload();
+    void LST_USERS_Click();
+    void B_DELETE_Click();
+    void B_SYNC_Click();
+    void B_BACKUP_Click();
+    void B_IP_ADD_Click();
+    void AFF_SOURCE_Change();
+
+    // UserListView
+    void listRequestStarted() override;
+    void listPageRequested(int page) override;
+    void listRead(const QStringList &lines) override;
+    void listSourceKnown(const QString &source) override;
+    void listRequestEnded() override;
+
+signals:
+    void loaded();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void done(int result) override;
+
+private:
+    void buildControls();
+    void showCount();
+    QString selectedUser() const;
+
+    F_MAIN &w;
+    bool m_loadStarted = false;
+    bool m_loaded = false;
+    bool m_unloaded = false;
+    bool m_removingLine = false;
+};

@@ -1,0 +1,98 @@
+#include "sync/UnitUserList.h"
+
+#include "app/F_MAIN.h"
+#include "config/TargetList.h"
+#include "link/Supervision.h"
+#include "log/Waits.h"
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "sync/F_VIEW_USERS.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+namespace {
+const QString kConnected = QStringLiteral("Connected");
+constexpr double kStatusStepSeconds = 0.02;
+} // namespace
+
+UnitUserList::UnitUserList(F_MAIN &w) : w(w)
+{
+    connect(w.B_VIEW_TEMPLATES, &QPushButton::clicked, this, &UnitUserList::B_VIEW_TEMPLATES_Click);
+    connect(w.B_TCP_VIEW_USR_LST, &QPushButton::clicked, this,
+            &UnitUserList::B_TCP_VIEW_USR_LST_Click);
+}
+
+void UnitUserList::B_VIEW_TEMPLATES_Click()
+{
+    if (m_window)
+        return;
+    w.B_VIEW_TEMPLATES->hide();
+    w.supervision().selectLink(0);
+    QCoreApplication::processEvents();
+    if (w.AFF_SERIAL_STATUS->text() != kConnected) {
+        w.dialogs().messageBox(QStringLiteral("Serial port error"),
+                               QStringLiteral("Invalid serial port number"),
+                               Dialogs::Icon::Critical);
+        w.B_VIEW_TEMPLATES->show();
+        return;
+    }
+    w.B_VIEW_TEMPLATES->show();
+    openWindow();
+}
+
+void UnitUserList::B_TCP_VIEW_USR_LST_Click()
+{
+    if (m_window)
+        return;
+    const QListWidgetItem *entry = w.LST_IP->currentItem();
+    if (!entry)
+        return;
+    w.INP_IP->setText(TargetList::addressOf(entry->text()));
+    w.B_TCP_VIEW_USR_LST->hide();
+    w.setEnabled(false);
+    w.supervision().selectLink(1);
+    w.supervision().B_CONNECT_IP_Click();
+    w.AFF_TCP_STATUS->setText(QString());
+    waitForTcpStatus();
+    const QString status = w.AFF_TCP_STATUS->text();
+    if (status != kConnected) {
+        // An empty text: the unit did not answer within the wait.
+        w.dialogs().messageBox(status, QStringLiteral("Error IP: ") + w.INP_IP->text(),
+                               Dialogs::Icon::Critical);
+        w.supervision().selectLink(0);
+    } else {
+        // The window is modal: the main window takes no input while it is open, and must
+        // not be disabled meanwhile, since that would disable the window it owns.
+        w.setEnabled(true);
+        openWindow();
+    }
+    w.setEnabled(true);
+    w.B_TCP_VIEW_USR_LST->show();
+}
+
+void UnitUserList::waitForTcpStatus()
+{
+    const double start = w.clock().secondsSinceMidnight();
+    while (w.AFF_TCP_STATUS->text().isEmpty()) {
+        const double now = w.clock().secondsSinceMidnight();
+        if (now - start >= kConnectSeconds || now < start)
+            return;
+        w.waits().serveEventsFor(kStatusStepSeconds);
+    }
+}
+
+void UnitUserList::openWindow()
+{
+    F_VIEW_USERS window(w);
+    window.move(w.geometry().center() - window.rect().center());
+    m_window = &window;
+    emit windowOpening(&window);
+    window.exec();
+    // Closed by any means (OK, close box, Escape): the serial link is selected again.
+    window.Form_Unload();
+    m_window = nullptr;
+}

@@ -1,0 +1,388 @@
+#include "config/TargetList.h"
+#include "enroll/TemplateBackup.h"
+#include "enroll/TemplateNumberRequest.h"
+#include "enroll/TemplateStore.h"
+#include "link/Frame.h"
+#include "link/SerialLink.h"
+#include "link/Supervision.h"
+#include "link/TcpLink.h"
+#include "support/DatagramListener.h"
+#include "support/StationFixture.h"
+#include "sync/F_VIEW_USERS.h"
+#include "sync/UnitUserList.h"
+#include "unit-sim/SimulatedUnit.h"
+#include "util/TextNumber.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+namespace {
+
+// A simulated unit in a process of its own, on a pseudo-terminal published as a COM link:
+// the station reads the serial list without serving events, so the unit cannot share its
+// thread.
+class UnitProcess
+{
+public:
+    ~UnitProcess()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.write("quit\n");
+            if (!m_process.waitForFinished(3000))
+                m_process.kill();
+            m_process.waitForFinished(3000);
+        }
+    }
+
+    bool start(const QString &link, const QStringList &options = {})
+    {
+        m_process.setProgram(QStringLiteral(UNIT_PROGRAM));
+        m_process.setArguments(QStringList{QStringLiteral("--serial"), link} + options);
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start();
+        return m_process.waitForStarted(5000) && readLine().startsWith("ready");
+    }
+
+    // Sends a line command; returns its answer lines up to the one starting "ok"/"error".
+    QStringList command(const QByteArray &line)
+    {
+        m_process.write(line + '\n');
+        QStringList lines;
+        for (;;) {
+            const QString answer = QString::fromLatin1(readLine()).trimmed();
+            lines.append(answer);
+            if (answer.isEmpty() || answer.startsWith(QLatin1String("ok")) ||
+                answer.startsWith(QLatin1String("error")))
+                return lines;
+        }
+    }
+
+private:
+    QByteArray readLine()
+    {
+        QDeadlineTimer deadline(5000);
+        while (!m_process.canReadLine() && !deadline.hasExpired())
+            m_process.waitForReadyRead(50);
+        return m_process.readLine();
+    }
+
+    QProcess m_process;
+};
+
+struct WindowSeen
+{
+    bool modal = false;
+    QString caption;
+    QString source;
+    QString count;
+    QStringList lines;
+    bool backupVisible = false, syncVisible = false, deleteVisible = false;
+    bool syncEnabled = false, deleteEnabled = false;
+    bool waitPanelHidden = false;
+};
+
+WindowSeen look(F_VIEW_USERS &v)
+{
+    WindowSeen s;
+    s.modal = QApplication::activeModalWidget() == &v;
+    s.caption = v.windowTitle();
+    s.source = v.AFF_SOURCE->text();
+    s.count = v.AFF_NB_USERS->text();
+    for (int i = 0; i < v.LST_USERS->count(); ++i)
+        s.lines.append(v.LST_USERS->item(i)->text());
+    s.backupVisible = !v.B_BACKUP->isHidden();
+    s.syncVisible = !v.B_SYNC->isHidden();
+    s.deleteVisible = !v.B_DELETE->isHidden();
+    s.syncEnabled = v.B_SYNC->isEnabled();
+    s.deleteEnabled = v.B_DELETE->isEnabled();
+    s.waitPanelHidden = v.FR_WAIT->isHidden();
+    return s;
+}
+
+// Waits, as a person would, for the user list window to be the active modal window with
+// its list read, then acts on it. The act must close the window.
+void whenWindowLoaded(const std::function<void(F_VIEW_USERS &)> &act, int triesLeft = 3000)
+{
+    QTimer::singleShot(5, qApp, [act, triesLeft] {
+        auto *v = qobject_cast<F_VIEW_USERS *>(QApplication::activeModalWidget());
+        if (v && v->isLoaded() && v->isEnabled()) {
+            act(*v);
+            return;
+        }
+        if (triesLeft > 0)
+            whenWindowLoaded(act, triesLeft - 1);
+        else if (v)
+            v->close();
+    });
+}
+
+void clickLine(F_VIEW_USERS &v, int row)
+{
+    QListWidgetItem *item = v.LST_USERS->item(row);
+    v.LST_USERS->setCurrentItem(item);
+    emit v.LST_USERS->itemClicked(item);
+}
+
+QString line(const char *user, int count)
+{
+    return QString::fromLatin1(user).leftJustified(37, u' ') + u' ' + QString::number(count);
+}
+
+} // namespace
+
+class UserListWindowTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void sourceUnitOnSerialListsItsUsers();
+    void twoPagesAreReadAndJoined();
+    void targetUnitOverTcpHidesBackupAndSynchronize();
+    void silentUnitGivesAnEmptyList();
+    void refusedTcpConnectionShowsTheErrorAndKeepsSerial();
+    void serialLinkDownRefusesToOpen();
+    void deleteAndSynchronizeFromTheList();
+
+private:
+    // A station on serial port 7 linked to a unit process; the status reads "Connected".
+    bool connectToUnitProcess(StationFixture &f, UnitProcess &unit, const QStringList &options = {})
+    {
+        const QString link = f.folder() + QStringLiteral("COM7");
+        if (!unit.start(link, options))
+            return false;
+        f.w().INP_SERIAL_PORT->blockSignals(true);
+        f.w().INP_SERIAL_PORT->setText(QStringLiteral("7"));
+        f.w().INP_SERIAL_PORT->blockSignals(false);
+        f.w().SW_COMM[0]->setChecked(true);
+        f.w().Serial->setDevicePath(link);
+        if (!f.w().Serial->open())
+            return false;
+        f.w().supervision().setSerialStatus(QStringLiteral("Connected"));
+        return true;
+    }
+};
+
+void UserListWindowTest::sourceUnitOnSerialListsItsUsers()
+{
+    StationFixture f;
+    f.clock.setRealTimeFactor(0.05);
+    UnitProcess unit;
+    QVERIFY(connectToUnitProcess(f, unit));
+    for (const char *add : {"add 1001 2", "add 1002 1", "add 1003 3"})
+        QCOMPARE(unit.command(add).last(), QStringLiteral("ok"));
+
+    WindowSeen seen;
+    whenWindowLoaded([&](F_VIEW_USERS &v) {
+        seen = look(v);
+        v.B_IP_ADD->click();
+    });
+    f.w().unitUserList().B_VIEW_TEMPLATES_Click();
+
+    QVERIFY(seen.modal);
+    QCOMPARE(seen.lines, (QStringList{line("1001", 2), line("1002", 1), line("1003", 3)}));
+    QCOMPARE(seen.count, QStringLiteral("3 users"));
+    QCOMPARE(seen.caption, QStringLiteral("View active users in this Trelvane (3 users)"));
+    QCOMPARE(seen.source, QStringLiteral("Serial Port: 7"));
+    QVERIFY(seen.backupVisible && seen.syncVisible && seen.deleteVisible);
+    QVERIFY(!seen.syncEnabled && !seen.deleteEnabled);
+    QVERIFY(seen.waitPanelHidden);
+    QVERIFY(f.w().SW_COMM[0]->isChecked());
+    QVERIFY(!f.w().SERIAL_RX->isActive()); // left as it was
+    QVERIFY(!f.w().B_VIEW_TEMPLATES->isHidden());
+    QVERIFY(f.dialogs.shown().isEmpty());
+}
+
+void UserListWindowTest::twoPagesAreReadAndJoined()
+{
+    StationFixture f;
+    f.clock.setRealTimeFactor(0.05);
+    f.enableLog();
+    UnitProcess unit;
+    QVERIFY(connectToUnitProcess(f, unit, {QStringLiteral("--page-records"), QStringLiteral("4")}));
+    for (const char *add : {"add 1001 2", "add 1002 1", "add 1003 3"})
+        QCOMPARE(unit.command(add).last(), QStringLiteral("ok"));
+
+    const double start = f.clock.secondsSinceMidnight();
+    f.w().templateNumberRequest().B_REQ_TMP_NO_Click();
+    const double spent = f.clock.secondsSinceMidnight() - start;
+    if (f.w().templateNumberRequest().lastLines().isEmpty())
+        qWarning().noquote() << f.logLines().join(QLatin1Char('\n'));
+
+    QCOMPARE(f.w().templateNumberRequest().lastLines(),
+             (QStringList{line("1001", 2), line("1002", 1), line("1003", 3)}));
+    // Page 1 is taken once its data length may be read; the last page is polled for 2 s.
+    QVERIFY2(spent >= 0.35 + 2.0 + 0.5 && spent < 0.35 + 2.0 + 0.5 + 0.3,
+             qPrintable(QString::number(spent)));
+    const QString first = TRACE_TEXT(Frame::userListFirstPage());
+    const QString next = TRACE_TEXT(Frame::userListNextPage());
+    QStringList sent;
+    for (const QString &l : f.logLines())
+        if (l.contains(QLatin1String("TX_SERIAL: ")))
+            sent.append(l.mid(l.indexOf(QLatin1String("TX_SERIAL: ")) + 11));
+    if (sent != QStringList{first, next})
+        qWarning().noquote() << f.logLines().join(QLatin1Char('\n'));
+    QCOMPARE(sent, (QStringList{first, next}));
+}
+
+void UserListWindowTest::targetUnitOverTcpHidesBackupAndSynchronize()
+{
+    SimulatedUnit unit;
+    QVERIFY(unit.listenTcp(0, QHostAddress::LocalHost));
+    unit.addUser(4242, 2, 100);
+    unit.addUser(77, 1, 100);
+    StationFixture f(0, unit.tcpPort());
+    f.clock.setRealTimeFactor(0.05);
+    QVERIFY(f.openSerialPeer());
+    f.w().supervision().setSerialStatus(QStringLiteral("Connected"));
+    f.w().targetList().addEntry(
+        TargetList::entryText(QStringLiteral("127.0.0.1"), QStringLiteral("Door")));
+    f.w().LST_IP->setCurrentRow(0);
+
+    WindowSeen seen;
+    bool tcpWasOpen = false;
+    whenWindowLoaded([&](F_VIEW_USERS &v) {
+        seen = look(v);
+        tcpWasOpen = f.w().TCP_SOURCE->isOpen();
+        v.close(); // the window's close box
+    });
+    f.w().unitUserList().B_TCP_VIEW_USR_LST_Click();
+
+    QCOMPARE(seen.lines, (QStringList{line("77", 1), line("4242", 2)}));
+    QCOMPARE(seen.source, QStringLiteral("IP: 127.0.0.1"));
+    QVERIFY(!seen.backupVisible && !seen.syncVisible && seen.deleteVisible);
+    QVERIFY(!tcpWasOpen); // the request closed it
+    QVERIFY(f.w().SW_COMM[0]->isChecked());
+    QVERIFY(!f.w().TCP_SOURCE->isOpen());
+    QVERIFY(f.w().isEnabled());
+    QVERIFY(!f.w().B_TCP_VIEW_USR_LST->isHidden());
+    QVERIFY(f.dialogs.shown().isEmpty());
+}
+
+void UserListWindowTest::silentUnitGivesAnEmptyList()
+{
+    SimulatedUnit unit;
+    QVERIFY(unit.listenTcp(0, QHostAddress::LocalHost));
+    unit.addUser(1, 1, 10);
+    unit.setSilent(true);
+    StationFixture f(0, unit.tcpPort());
+    f.clock.setRealTimeFactor(0.05);
+    f.w().targetList().addEntry(QStringLiteral("127.0.0.1"));
+    f.w().LST_IP->setCurrentRow(0);
+
+    WindowSeen seen;
+    whenWindowLoaded([&](F_VIEW_USERS &v) {
+        seen = look(v);
+        v.B_IP_ADD->click();
+    });
+    f.w().unitUserList().B_TCP_VIEW_USR_LST_Click();
+
+    QVERIFY(seen.lines.isEmpty());
+    QCOMPARE(seen.caption, QStringLiteral("View active users in this Trelvane (0 users)"));
+    QCOMPARE(seen.count, QStringLiteral("0 users"));
+    QVERIFY(f.w().SW_COMM[0]->isChecked());
+}
+
+void UserListWindowTest::refusedTcpConnectionShowsTheErrorAndKeepsSerial()
+{
+    quint16 closedPort = 0;
+    {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        closedPort = probe.serverPort();
+    }
+    StationFixture f(0, closedPort);
+    f.w().targetList().addEntry(QStringLiteral("127.0.0.1"));
+    f.w().LST_IP->setCurrentRow(0);
+    QSignalSpy opening(&f.w().unitUserList(), &UnitUserList::windowOpening);
+
+    f.w().unitUserList().B_TCP_VIEW_USR_LST_Click();
+
+    QCOMPARE(opening.count(), 0);
+    QCOMPARE(f.dialogs.shown().size(), 1);
+    QCOMPARE(f.dialogs.shown()[0].title, QStringLiteral("Error IP: 127.0.0.1"));
+    QVERIFY2(f.dialogs.shown()[0].text.startsWith(QLatin1String("Error: ")),
+             qPrintable(f.dialogs.shown()[0].text));
+    QVERIFY(f.w().SW_COMM[0]->isChecked());
+    QVERIFY(f.w().isEnabled());
+    QVERIFY(!f.w().B_TCP_VIEW_USR_LST->isHidden());
+}
+
+void UserListWindowTest::serialLinkDownRefusesToOpen()
+{
+    StationFixture f;
+    QSignalSpy opening(&f.w().unitUserList(), &UnitUserList::windowOpening);
+    f.w().unitUserList().B_VIEW_TEMPLATES_Click();
+    QCOMPARE(opening.count(), 0);
+    QCOMPARE(f.dialogs.shown().size(), 1);
+    QCOMPARE(f.dialogs.shown()[0].text, QStringLiteral("Serial port error"));
+    QCOMPARE(f.dialogs.shown()[0].title, QStringLiteral("Invalid serial port number"));
+    QVERIFY(!f.w().B_VIEW_TEMPLATES->isHidden());
+}
+
+void UserListWindowTest::deleteAndSynchronizeFromTheList()
+{
+    DatagramListener target;
+    QVERIFY(target.bind());
+    StationFixture f(target.port());
+    f.clock.setRealTimeFactor(0.5);
+    f.w().targetList().addEntry(QStringLiteral("127.0.0.1"));
+    UnitProcess unit;
+    QVERIFY(connectToUnitProcess(f, unit));
+    for (const char *add : {"add 1001 2 50", "add 1002 1 50", "add 1003 3 50"})
+        QCOMPARE(unit.command(add).last(), QStringLiteral("ok"));
+    QVERIFY(f.w().templateStore().write(QStringLiteral("1002"), 1, "old"));
+    f.w().SERIAL_RX->start(); // the receive poll runs, as in the program
+
+    WindowSeen afterDelete;
+    QString armedUser;
+    int armedInterval = 0;
+    whenWindowLoaded([&](F_VIEW_USERS &v) {
+        clickLine(v, 1); // 1002
+        v.B_DELETE->click();
+        afterDelete = look(v);
+        QTest::qWait(200); // the unit's delete reply reaches the receive poll
+        clickLine(v, 0);   // 1001
+        v.B_SYNC->click();
+        armedUser = f.w().INP_USER_NUMBER->text();
+        armedInterval = f.w().TIM_BACKUP->interval();
+        // The trigger fires while the window stays open: the backup fetches and uploads.
+        f.w().templateBackup().TIM_BACKUP_Timer();
+        v.B_IP_ADD->click();
+    });
+    f.w().unitUserList().B_VIEW_TEMPLATES_Click();
+
+    QCOMPARE(afterDelete.lines, (QStringList{line("1001", 2), line("1003", 3)}));
+    QCOMPARE(f.w().AFF_MSG[0]->text(), QStringLiteral("User: 1001"));
+    QCOMPARE(afterDelete.caption, QStringLiteral("View active users in this Trelvane (2 users)"));
+    QVERIFY(!afterDelete.syncEnabled && !afterDelete.deleteEnabled);
+    QVERIFY(!QFile::exists(f.folder() + QStringLiteral("1002-01.DAT")));
+    const QStringList users = unit.command("users");
+    QCOMPARE(users.size(), 3); // 1001, 1003 and "ok 2 users"
+    QVERIFY(users[0].startsWith(QLatin1String("user 1001 ")));
+    QVERIFY(users[1].startsWith(QLatin1String("user 1003 ")));
+
+    QCOMPARE(armedUser, QStringLiteral("1001"));
+    QCOMPARE(armedInterval, 200);
+    QCOMPARE(QFile(f.folder() + QStringLiteral("1001-01.DAT")).size(), 50);
+    QCOMPARE(QFile(f.folder() + QStringLiteral("1001-02.DAT")).size(), 50);
+    // The delete of 1002, then two templates, three passes, four datagrams each.
+    const QList<QByteArray> sent = target.take(25);
+    QCOMPARE(sent.size(), 25);
+    QCOMPARE(sent[0], Frame::deleteUser(*USER_NUMBER_TO_BYTES(1002)));
+}
+
+QTEST_MAIN(UserListWindowTest)
+#include "tst_user_list_window.moc"
