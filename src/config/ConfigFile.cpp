@@ -5,8 +5,6 @@
 #include "config/TargetList.h"
 #include "platform/Dialogs.h"
 #include "util/Blanks.h"
-#include "util/EightBitText.h"
-#include "util/NumericValue.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,80 +17,13 @@
 #include <QScopeGuard>
 #include <QSignalBlocker>
 
-#include <cmath>
-#include <optional>
-
 namespace {
-
-const QByteArray kLineEnd = QByteArrayLiteral("\r\n");
-constexpr int kReservedLines = 5; // lines 6 to 10
-
-// Reads lines ended by CR LF, LF or a lone CR, in chunks, keeping at most maxBytes of each
-// line; the rest of a longer line is skipped. A read error counts as the end of the file.
-class LineReader
-{
-public:
-    LineReader(QIODevice &in, qsizetype maxBytes) : m_in(in), m_maxBytes(maxBytes) {}
-
-    std::optional<QByteArray> next()
-    {
-        if (m_pos >= m_buffer.size() && !fill())
-            return std::nullopt;
-        QByteArray line;
-        for (;;) {
-            qsizetype end = m_pos;
-            while (end < m_buffer.size() && m_buffer[end] != '\r' && m_buffer[end] != '\n')
-                ++end;
-            keep(line, end);
-            if (end < m_buffer.size()) {
-                const bool cr = m_buffer[end] == '\r';
-                m_pos = end + 1;
-                if (cr && (m_pos < m_buffer.size() || fill()) && m_buffer[m_pos] == '\n')
-                    ++m_pos;
-                return line;
-            }
-            m_pos = end;
-            if (!fill())
-                return line; // last line, without a line end
-        }
-    }
-
-private:
-    void keep(QByteArray &line, qsizetype end) const
-    {
-        const qsizetype room = m_maxBytes - line.size();
-        if (room > 0)
-            line.append(m_buffer.constData() + m_pos, qMin(room, end - m_pos));
-    }
-
-    bool fill()
-    {
-        m_buffer = m_in.read(kChunk);
-        m_pos = 0;
-        return !m_buffer.isEmpty();
-    }
-
-    static constexpr qint64 kChunk = 64 * 1024;
-    QIODevice &m_in;
-    const qsizetype m_maxBytes;
-    QByteArray m_buffer;
-    qsizetype m_pos = 0;
-};
 
 // A folder that the station can use: an existing folder named by an absolute path (a
 // relative one would depend on whatever the current folder happens to be).
 bool isUsableFolder(const QString &path)
 {
     return !path.contains(QChar(0)) && QDir::isAbsolutePath(path) && QFileInfo(path).isDir();
-}
-
-// Line breaks inside a value would shift every later line of the file; a value is written
-// on one line.
-QByteArray oneLine(const QString &value)
-{
-    QByteArray bytes = toEightBit(value);
-    bytes.replace('\r', ' ').replace('\n', ' ');
-    return bytes;
 }
 
 } // namespace
@@ -130,11 +61,7 @@ QString ConfigFile::withTrailingSeparator(const QString &folder)
 
 QString ConfigFile::plainDecimal(double value)
 {
-    if (!std::isfinite(value))
-        return QStringLiteral("0");
-    if (value == 0)
-        return QStringLiteral("0"); // also for -0
-    return QString::number(value, 'f', QLocale::FloatingPointShortest);
+    return ConfigFormat::plainDecimal(value);
 }
 
 void ConfigFile::LOAD_CFG()
@@ -152,30 +79,23 @@ void ConfigFile::LOAD_CFG()
 
     // A line missing from a short file leaves its control as it is (the window's default),
     // except the mode and the templates folder, which always get a sane value.
-    LineReader lines(file, kMaxLineBytes);
-    if (const auto port = lines.next())
-        w.INP_SERIAL_PORT->setText(plainDecimal(numericValue(fromEightBit(*port))));
-    const auto mode = lines.next();
-    w.modeSwitch().select(mode && numericValue(fromEightBit(*mode)) == 1 ? 1 : 0);
-    if (const auto prefix = lines.next())
-        w.INP_PREFIX->setText(fromEightBit(*prefix));
-    if (const auto suffix = lines.next())
-        w.INP_SUFFIX->setText(fromEightBit(*suffix));
-    loadTemplatesFolder(fromEightBit(lines.next().value_or(QByteArray())));
-    for (int i = 0; i < kReservedLines; ++i)
-        lines.next();
+    const ConfigFormat::Values values = ConfigFormat::read(file);
+    if (values.serialPort)
+        w.INP_SERIAL_PORT->setText(*values.serialPort);
+    w.modeSwitch().select(values.readMode ? 1 : 0);
+    if (values.prefix)
+        w.INP_PREFIX->setText(*values.prefix);
+    if (values.suffix)
+        w.INP_SUFFIX->setText(*values.suffix);
+    loadTemplatesFolder(values.templatesFolder);
 
     {
         const QSignalBlocker quiet(w.LST_IP); // emptying the list is no click on an entry
         w.LST_IP->clear();
     }
     // Every loaded entry starts ticked: ticks are not kept in the file.
-    for (int count = 0; count < kMaxTargets; ++count) {
-        const auto entry = lines.next();
-        if (!entry)
-            break;
-        w.targetList().addEntry(fromEightBit(*entry));
-    }
+    for (const QString &entry : values.targets)
+        w.targetList().addEntry(entry);
 }
 
 void ConfigFile::loadTemplatesFolder(const QString &line)
@@ -188,18 +108,15 @@ void ConfigFile::loadTemplatesFolder(const QString &line)
 
 QByteArray ConfigFile::content() const
 {
-    QByteArray bytes;
-    const auto line = [&bytes](const QByteArray &value) { bytes += value + kLineEnd; };
-    line(oneLine(w.INP_SERIAL_PORT->text()));
-    line(w.readModeSelected() ? QByteArrayLiteral(" 1 ") : QByteArrayLiteral(" 0 "));
-    line(oneLine(w.INP_PREFIX->text()));
-    line(oneLine(w.INP_SUFFIX->text()));
-    line(oneLine(w.AFF_DIR_TEMPLATES->text()));
-    for (int i = 0; i < kReservedLines; ++i)
-        line(QByteArray());
+    ConfigFormat::Values values;
+    values.serialPort = w.INP_SERIAL_PORT->text();
+    values.readMode = w.readModeSelected();
+    values.prefix = w.INP_PREFIX->text();
+    values.suffix = w.INP_SUFFIX->text();
+    values.templatesFolder = w.AFF_DIR_TEMPLATES->text();
     for (int i = 0; i < w.LST_IP->count(); ++i)
-        line(oneLine(w.LST_IP->item(i)->text()));
-    return bytes;
+        values.targets.append(w.LST_IP->item(i)->text());
+    return ConfigFormat::write(values);
 }
 
 bool ConfigFile::writeFile(const QByteArray &bytes) const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "config/ConfigFormat.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -9,9 +11,8 @@ class F_MAIN;
 // The station's settings file "Trelvane.cfg" in the configuration folder: read once at
 // start-up, rewritten whole after every change of a setting.
 //
-// Lines (8-bit text, CR LF): 1 serial port number, 2 mode (" 1 " read, " 0 " enroll),
-// 3 read-mode prefix, 4 read-mode suffix, 5 templates folder, 6 to 10 empty, then one target
-// unit entry per line.
+// The lines of the file are ConfigFormat's; this part moves them between the file and the
+// controls.
 class ConfigFile : public QObject
 {
     Q_OBJECT
@@ -19,8 +20,8 @@ public:
     static constexpr const char *kFileName = "Trelvane.cfg";
     // What loading takes from a file at most: longer lines are cut, further target lines
     // ignored, so that any file, however large or strange, loads quickly and sanely.
-    static constexpr qsizetype kMaxLineBytes = 64 * 1024;
-    static constexpr int kMaxTargets = 10000;
+    static constexpr qsizetype kMaxLineBytes = ConfigFormat::kMaxLineBytes;
+    static constexpr int kMaxTargets = ConfigFormat::kMaxTargets;
 
     explicit ConfigFile(F_MAIN &w);
 

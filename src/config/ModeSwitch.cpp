@@ -3,10 +3,9 @@
 #include "app/F_MAIN.h"
 #include "app/Startup.h"
 #include "config/ConfigFile.h"
+#include "config/PasswordFile.h"
 #include "link/KeyboardWedge.h"
 #include "platform/Dialogs.h"
-#include "util/Blanks.h"
-#include "util/EightBitText.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -19,22 +18,6 @@
 #include <QRadioButton>
 #include <QSaveFile>
 #include <QUdpSocket>
-
-namespace {
-
-// Only the first line of the password file counts; a longer one than this is no password
-// anybody typed.
-constexpr qint64 kMaxPasswordBytes = 64 * 1024;
-
-QString firstLine(const QByteArray &bytes)
-{
-    qsizetype end = 0;
-    while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n')
-        ++end;
-    return fromEightBit(bytes.left(end));
-}
-
-} // namespace
 
 ModeSwitch::ModeSwitch(F_MAIN &w) : w(w)
 {
@@ -126,7 +109,7 @@ void ModeSwitch::definePassword()
     // A password file that cannot be written leaves enroll mode open; the next entry into
     // enroll mode asks for a password again.
     QSaveFile file(passwordFilePath());
-    const QByteArray line = toEightBit(trimBlanks(answer)) + "\r\n";
+    const QByteArray line = PasswordFile::content(answer);
     if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && file.write(line) == line.size())
         file.commit();
 }
@@ -134,11 +117,12 @@ void ModeSwitch::definePassword()
 bool ModeSwitch::passwordMatches()
 {
     QFile file(passwordFilePath());
-    const QString stored =
-        file.open(QIODevice::ReadOnly) ? firstLine(file.read(kMaxPasswordBytes)) : QString();
+    const QString stored = file.open(QIODevice::ReadOnly)
+                               ? PasswordFile::storedPassword(file.read(PasswordFile::kMaxBytes))
+                               : QString();
     w.FR_PASSWORD->show();
     w.INP_PASSWORD->setFocus();
-    return trimBlanks(stored).compare(trimBlanks(w.INP_PASSWORD->text()), Qt::CaseInsensitive) == 0;
+    return PasswordFile::accepts(stored, w.INP_PASSWORD->text());
 }
 
 void ModeSwitch::B_OK_PASSWORD_Click()

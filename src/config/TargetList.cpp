@@ -36,17 +36,17 @@ TargetList::TargetList(F_MAIN &w) : w(w)
 
 QString TargetList::entryText(const QString &address, const QString &description)
 {
-    return address.leftJustified(kAddressWidth, u' ') + description;
+    return TargetEntry::text(address, description);
 }
 
 QString TargetList::addressOf(const QString &entry)
 {
-    return trimBlanks(entry.left(kAddressWidth));
+    return TargetEntry::addressOf(entry);
 }
 
 QString TargetList::descriptionOf(const QString &entry)
 {
-    return trimBlanks(entry.mid(kAddressWidth));
+    return TargetEntry::descriptionOf(entry);
 }
 
 QStringList TargetList::tickedAddresses() const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "config/TargetEntry.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -16,7 +18,7 @@ public:
     explicit TargetList(F_MAIN &w);
 
     // Width of the address column of an entry.
-    static constexpr int kAddressWidth = 17;
+    static constexpr int kAddressWidth = TargetEntry::kAddressWidth;
 
     void B_IP_ADD_Click();
     void B_EDIT_TERM_Click();

@@ -2,6 +2,7 @@
 
 #include "app/F_MAIN.h"
 #include "config/TargetList.h"
+#include "enroll/BackupReply.h"
 #include "enroll/TemplateStore.h"
 #include "link/Frame.h"
 #include "link/SourceSender.h"
@@ -23,10 +24,6 @@ namespace {
 constexpr double kReplyWait = 0.6; // the unit's whole block answer arrives within this time
 constexpr double kAfterPass = 0.2;
 constexpr int kSynchronizePasses = 3; // a lost datagram is never noticed: the passes repeat
-constexpr int kFirstReplyHead = 26;   // acknowledgement frame and data header
-constexpr int kNextReplyHead = 13;    // data header
-constexpr int kReplyTail = 4;         // block trailer
-constexpr int kNoTemplateMax = 10;    // a part this short is no template
 
 } // namespace
 
@@ -89,20 +86,19 @@ QByteArray TemplateBackup::requestReply(const QByteArray &request)
 
 void TemplateBackup::fetch(const QString &userText, const QByteArray &userBytes)
 {
-    // The first reply carries an acknowledgement before the data header; only a part of
-    // more than 10 bytes counts as a template and asks for the next one.
-    QByteArray part = requestReply(Frame::firstTemplate(userBytes)).mid(kFirstReplyHead);
-    if (part.size() <= kNoTemplateMax)
+    // Only a template of more than 10 bytes asks for the next one; the first answer that
+    // holds no template ends the fetch.
+    std::optional<QByteArray> part =
+        BackupReply::firstTemplate(requestReply(Frame::firstTemplate(userBytes)));
+    if (!part)
         return;
-    part.chop(kReplyTail);
-    storeTemplate(userText, 1, part);
+    storeTemplate(userText, 1, *part);
 
-    for (int n = 2; part.size() > kNoTemplateMax && n <= kMaxTemplates; ++n) {
-        part = requestReply(Frame::nextTemplate()).mid(kNextReplyHead);
-        if (part.size() >= kReplyTail)
-            part.chop(kReplyTail);
-        if (part.size() > kNoTemplateMax)
-            storeTemplate(userText, n, part);
+    for (int n = 2; BackupReply::asksForNext(*part) && n <= kMaxTemplates; ++n) {
+        part = BackupReply::nextTemplate(requestReply(Frame::nextTemplate()));
+        if (!part)
+            return;
+        storeTemplate(userText, n, *part);
     }
 }
 

@@ -3,6 +3,8 @@
 #include "app/F_MAIN.h"
 #include "enroll/TemplateBackup.h"
 #include "link/Frame.h"
+#include "link/FrameAssembler.h"
+#include "link/ReplyClassifier.h"
 #include "link/SerialLink.h"
 #include "link/TcpLink.h"
 #include "util/TextNumber.h"
@@ -14,29 +16,8 @@
 
 #include <utility>
 
-namespace {
-
-quint8 at(const QByteArray &b, qsizetype position) // position counted from 1
-{
-    return static_cast<quint8>(b[position - 1]);
-}
-
-bool allZero(const QByteArray &b, qsizetype from, qsizetype to) // positions from 1
-{
-    for (qsizetype i = from; i <= to; ++i)
-        if (at(b, i) != 0)
-            return false;
-    return true;
-}
-
-// Byte 2 = command, bytes from..10 zero, byte 11 = status, byte 13 = LF.
-bool isReply(const QByteArray &b, quint8 command, qsizetype zeroFrom, quint8 status)
-{
-    return b.size() >= 13 && at(b, 2) == command && allZero(b, zeroFrom, 10) &&
-           at(b, 11) == status && at(b, 13) == 0x0A;
-}
-
-} // namespace
+// The bound of the pending buffer (RX_SCORE) is the assembler's.
+static_assert(ReceiveDispatcher::kMaxPendingBytes == FrameAssembler::kMaxPendingBytes);
 
 ReceiveDispatcher::ReceiveDispatcher(F_MAIN &w) : w(w)
 {
@@ -106,51 +87,38 @@ void ReceiveDispatcher::SERIAL_RX_Timer()
 
 void ReceiveDispatcher::reassemble(const QByteArray &chunk)
 {
-    if (static_cast<quint8>(chunk.back()) == 0x40)
-        w.RX_SCORE = chunk;
-    else
-        w.RX_SCORE += chunk;
-    if (w.RX_SCORE.size() > kMaxPendingBytes)
-        w.RX_SCORE = w.RX_SCORE.right(kMaxPendingBytes);
-    if (static_cast<quint8>(w.RX_SCORE.back()) != 0x0A ||
-        static_cast<quint8>(w.RX_SCORE.front()) != 0x40)
-        return;
-    const QByteArray frame = w.RX_SCORE;
-    w.RX_SCORE.clear();
-    dispatch(frame);
+    if (const auto completed = FrameAssembler::add(w.RX_SCORE, chunk))
+        dispatch(*completed);
 }
 
 void ReceiveDispatcher::dispatch(const QByteArray &b)
 {
-    const qsizetype L = b.size();
-    if (L >= 2 && at(b, 2) == 0x05 && L >= 3 && at(b, L - 2) == 0x62) {
-        // Enrollment quality at L-6; a buffer too short to hold it is dropped.
-        if (L >= 7)
-            w.AFF_SCORE->setText(QString::number(at(b, L - 6)));
+    const ReplyClassifier::Reply reply = ReplyClassifier::classify(b);
+    switch (reply.kind) {
+    case ReplyClassifier::Kind::None:
         return;
-    }
-    if (L >= 13 && at(b, 2) == 0x11 && allZero(b, 8, 10) && at(b, 11) == 0x61 &&
-        at(b, 13) == 0x0A) {
-        userFrame(b);
+    case ReplyClassifier::Kind::Quality:
+        w.AFF_SCORE->setText(QString::number(reply.quality));
         return;
-    }
-    if (isReply(b, 0x16, 3, 0x61) || isReply(b, 0x16, 3, 0x69)) {
+    case ReplyClassifier::Kind::User:
+        userFrame(reply.userBytes);
+        return;
+    case ReplyClassifier::Kind::Deleted:
         w.AFF_LOG_MSG(
             QStringLiteral("User ") + w.INP_USER_NUMBER->text() + QStringLiteral(" deleted"), 1);
         w.AFF_LOG_MSG(QString(), 2);
         return;
-    }
-    if (L >= 13 && at(b, 2) == 0x01 && at(b, 3) == 0x65 && allZero(b, 4, 10) && at(b, 11) == 0x61 &&
-        at(b, 13) == 0x0A) {
+    case ReplyClassifier::Kind::Handshake:
         w.AFF_LOG_MSG(QStringLiteral("Communication with Trelvane source unit established."), 1);
         w.AFF_LOG_MSG(QString(), 2);
         w.FR_ERROR->hide();
+        return;
     }
 }
 
-void ReceiveDispatcher::userFrame(const QByteArray &b)
+void ReceiveDispatcher::userFrame(const QByteArray &userBytes)
 {
-    const QString user = BYTES_TO_USER_NUMBER(b.mid(2, 4));
+    const QString user = BYTES_TO_USER_NUMBER(userBytes);
     w.INP_USER_NUMBER->clear();
     w.INP_USER_NUMBER->setText(user);
     if (w.enrollModeSelected()) {
