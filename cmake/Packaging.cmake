@@ -1,0 +1,59 @@
+# Installation layout and the Debian package (scripts/package builds it with CPack).
+#
+# The station keeps its configuration, enroll password, activity logs and, by default, its
+# templates in the folder of its program file, so it is installed in a folder of its own,
+# /opt/trelvane, which the package's postinst makes writable by the system group `trelvane`
+# (setgid, so every file written there belongs to that group). The simulated unit goes to
+# /usr/bin, the menu entry and the icon to the desktop's usual places.
+set(TRELVANE_INSTALL_FOLDER /opt/trelvane CACHE PATH "Folder of the installed station")
+set(TRELVANE_PACKAGE_RELEASE 1 CACHE STRING "Debian revision of the package")
+
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+set(pkgsrc ${CMAKE_SOURCE_DIR}/packaging)
+set(pkgdoc /usr/share/doc/trelvane-enrollment)
+
+install(TARGETS TrelvaneEnrollment RUNTIME DESTINATION ${TRELVANE_INSTALL_FOLDER})
+install(TARGETS trelvane-unit RUNTIME DESTINATION /usr/bin)
+install(FILES ${pkgsrc}/trelvane-enrollment.desktop DESTINATION /usr/share/applications)
+install(FILES ${pkgsrc}/trelvane-enrollment.svg
+        DESTINATION /usr/share/icons/hicolor/scalable/apps)
+install(FILES ${pkgsrc}/copyright DESTINATION ${pkgdoc})
+install(FILES ${pkgsrc}/lintian-overrides DESTINATION /usr/share/lintian/overrides
+        RENAME trelvane-enrollment)
+
+# Debian wants the changelog and the manual page compressed, reproducibly (no name, no time).
+find_program(GZIP gzip REQUIRED)
+set(pkgbuild ${CMAKE_BINARY_DIR}/packaging)
+file(MAKE_DIRECTORY ${pkgbuild})
+function(trelvane_install_compressed name destination)
+    add_custom_command(OUTPUT ${pkgbuild}/${name}.gz
+        COMMAND ${GZIP} -9nc ${pkgsrc}/${name} > ${pkgbuild}/${name}.gz
+        DEPENDS ${pkgsrc}/${name} VERBATIM)
+    install(FILES ${pkgbuild}/${name}.gz DESTINATION ${destination})
+endfunction()
+trelvane_install_compressed(changelog.Debian ${pkgdoc})
+trelvane_install_compressed(trelvane-unit.1 /usr/share/man/man1)
+set(compressed ${pkgbuild}/changelog.Debian.gz ${pkgbuild}/trelvane-unit.1.gz)
+add_custom_target(package_documents ALL DEPENDS ${compressed})
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME trelvane-enrollment)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "Trelvane")
+set(CPACK_PACKAGE_CONTACT "Trelvane integration team <integration@trelvane.invalid>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "enrollment station for networked Trelvane fingerprint units")
+set(CPACK_PACKAGING_INSTALL_PREFIX /)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_RELEASE ${TRELVANE_PACKAGE_RELEASE})
+set(CPACK_DEBIAN_PACKAGE_SECTION misc)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS adduser)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://trelvane.invalid/")
+# CPack puts the summary first and turns the empty line into the paragraph separator.
+file(READ ${pkgsrc}/description CPACK_DEBIAN_PACKAGE_DESCRIPTION)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${pkgsrc}/postinst ${pkgsrc}/postrm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+include(CPack)
