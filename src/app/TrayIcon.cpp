@@ -66,8 +66,13 @@ void TrayIcon::add()
     if (!isDataFilled() || m_removed)
         return;
     const TrayIconData &data = w.TRAY_ICON_DATA;
-    m_icon.setIcon(data.icon);
-    m_icon.setToolTip(data.tip.section(QChar(0), 0, 0));
+    // The supervision tick registers the icon every second: hand the tray only what changed,
+    // since each new picture or tip is repainted in the tray and wakes the station up.
+    if (m_icon.icon().cacheKey() != data.icon.cacheKey())
+        m_icon.setIcon(data.icon);
+    const QString tip = data.tip.section(QChar(0), 0, 0);
+    if (m_icon.toolTip() != tip)
+        m_icon.setToolTip(tip);
     if (!m_icon.isVisible())
         m_icon.show();
 }
