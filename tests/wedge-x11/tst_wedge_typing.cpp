@@ -202,6 +202,18 @@ private slots:
         QCOMPARE(newInput(12), QByteArray("111\r222\r333\r"));
     }
 
+    void capsLockOnLeavesTheCaseAsWritten()
+    {
+        run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Caps_Lock")});
+        const auto off = qScopeGuard([] {
+            run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Caps_Lock")});
+        });
+        s->w().INP_PREFIX->setText(QStringLiteral("aB"));
+        s->unit.finger(5);
+        QVERIFY(typingEnds());
+        QCOMPARE(newInput(4), QByteArray("aB5\r"));
+    }
+
     void shiftHeldByTheOperatorDoesNotLeakIntoTheNumber()
     {
         run(QStringLiteral("xdotool"), {QStringLiteral("keydown"), QStringLiteral("shift")});
