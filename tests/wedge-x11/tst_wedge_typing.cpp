@@ -169,6 +169,7 @@ private slots:
         s->unit.finger(12345);
         QVERIFY(QTest::qWaitFor([&] { return s->w().AFF_LST_USER->text() == "12345"; }));
         QCOMPARE(s->w().INP_USER_NUMBER->text(), QStringLiteral("12345"));
+        QVERIFY(!s->w().keyboardWedge().isTyping()); // not started: its keys would land here
         QCOMPARE(newInput(0, 300), QByteArray());
         QCOMPARE(s->w().INP_USER_NUMBER->text(), QStringLiteral("12345")); // nothing typed here
     }
