@@ -157,6 +157,13 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return s->w().AFF_LST_USER->text() == "12345"; }));
         QVERIFY(typingEnds());
         QCOMPARE(newInput(bytes.size()), bytes);
+        // A key code given a character for the sequence is given back after it.
+        QVERIFY(QTest::qWaitFor([] {
+            return !run(QStringLiteral("xkbcomp"),
+                        {QStringLiteral("-xkb"), qEnvironmentVariable("DISPLAY"),
+                         QStringLiteral("-")})
+                        .contains(QLatin1String("EuroSign"));
+        }));
     }
 
     void ownWindowInFrontTypesNothing()
