@@ -157,6 +157,13 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return s->w().AFF_LST_USER->text() == "12345"; }));
         QVERIFY(typingEnds());
         QCOMPARE(newInput(bytes.size()), bytes);
+        // A key code given a character for the sequence is given back after it.
+        QVERIFY(QTest::qWaitFor([] {
+            return !run(QStringLiteral("xkbcomp"),
+                        {QStringLiteral("-xkb"), qEnvironmentVariable("DISPLAY"),
+                         QStringLiteral("-")})
+                        .contains(QLatin1String("EuroSign"));
+        }));
     }
 
     void ownWindowInFrontTypesNothing()
@@ -169,6 +176,7 @@ private slots:
         s->unit.finger(12345);
         QVERIFY(QTest::qWaitFor([&] { return s->w().AFF_LST_USER->text() == "12345"; }));
         QCOMPARE(s->w().INP_USER_NUMBER->text(), QStringLiteral("12345"));
+        QVERIFY(!s->w().keyboardWedge().isTyping()); // not started: its keys would land here
         QCOMPARE(newInput(0, 300), QByteArray());
         QCOMPARE(s->w().INP_USER_NUMBER->text(), QStringLiteral("12345")); // nothing typed here
     }
@@ -200,6 +208,18 @@ private slots:
         s->unit.finger(333);
         QVERIFY(typingEnds());
         QCOMPARE(newInput(12), QByteArray("111\r222\r333\r"));
+    }
+
+    void capsLockOnLeavesTheCaseAsWritten()
+    {
+        run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Caps_Lock")});
+        const auto off = qScopeGuard([] {
+            run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Caps_Lock")});
+        });
+        s->w().INP_PREFIX->setText(QStringLiteral("aB"));
+        s->unit.finger(5);
+        QVERIFY(typingEnds());
+        QCOMPARE(newInput(4), QByteArray("aB5\r"));
     }
 
     void shiftHeldByTheOperatorDoesNotLeakIntoTheNumber()
