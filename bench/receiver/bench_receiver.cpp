@@ -243,16 +243,20 @@ int memory(bool unitReads, int seconds)
     }
     stop = true;
     flood.join();
+    const qint64 notRelayed = receiver.relay().notRelayedInAll();
+    const quint64 handled = receiver.datagramsHandled();
     std::printf(
-        "  end: VmRSS %ld kB, VmHWM %ld kB; %llu sent, %llu handled (%.0f/s), "
-        "%lld not relayed, largest backlog %lld bytes (bound %lld), unit read %llu "
-        "bytes\n",
+        "  end: VmRSS %ld kB, VmHWM %ld kB; %llu sent, %llu handled (%.0f/s)\n"
+        "  relayed %llu, not relayed %lld (relay stopped %lld times); largest backlog "
+        "%lld bytes (bound %lld); the unit read %llu bytes\n"
+        "  without the bound, %llu bytes would be waiting for the line\n",
         statusKb("VmRSS:"), statusKb("VmHWM:"), static_cast<unsigned long long>(sent.load()),
-        static_cast<unsigned long long>(receiver.datagramsHandled()),
-        receiver.datagramsHandled() / (clock.elapsed() / 1000.0),
-        static_cast<long long>(receiver.relay().notRelayed()),
+        static_cast<unsigned long long>(handled), handled / (clock.elapsed() / 1000.0),
+        static_cast<unsigned long long>(handled - quint64(notRelayed)),
+        static_cast<long long>(notRelayed), static_cast<long long>(receiver.relay().overloads()),
         static_cast<long long>(largestBacklog), static_cast<long long>(SerialRelay::kBacklogLimit),
-        static_cast<unsigned long long>(unitBytes));
+        static_cast<unsigned long long>(unitBytes),
+        static_cast<unsigned long long>(handled * 16000 - unitBytes));
     return 0;
 }
 

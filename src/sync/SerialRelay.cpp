@@ -23,6 +23,7 @@ bool SerialRelay::relay(const QByteArray &datagram)
         if (!m_overloaded) {
             m_overloaded = true;
             m_notRelayed = 0;
+            ++m_overloads;
             w.WRITE_LOG(QStringLiteral("Serial relay overloaded: %1 bytes wait for the serial "
                                        "line (at most %2, 30 s of line time); datagrams are "
                                        "mirrored but not relayed until %3 bytes remain")
@@ -31,6 +32,7 @@ bool SerialRelay::relay(const QByteArray &datagram)
                             .arg(kResumeAt));
         }
         ++m_notRelayed;
+        ++m_notRelayedInAll;
         return false;
     }
     if (!port.writeQueued(datagram)) {

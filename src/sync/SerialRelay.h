@@ -33,6 +33,10 @@ public:
 
     bool overloaded() const { return m_overloaded; }
     qint64 notRelayed() const { return m_notRelayed; }
+    // Since start: datagrams not relayed because the backlog was full, and how often the
+    // relay stopped for it.
+    qint64 notRelayedInAll() const { return m_notRelayedInAll; }
+    qint64 overloads() const { return m_overloads; }
 
 private:
     bool admits(qint64 backlog, qint64 size) const;
@@ -40,4 +44,6 @@ private:
     F_MAIN &w;
     bool m_overloaded = false;
     qint64 m_notRelayed = 0; // since the relay stopped
+    qint64 m_notRelayedInAll = 0;
+    qint64 m_overloads = 0;
 };

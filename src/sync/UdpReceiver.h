@@ -29,7 +29,6 @@ public:
     bool UDP_RX_DataArrival(qint64 bytesTotal);
 
     SerialRelay &relay() { return m_relay; }
-    int senderCount() const { return int(m_senders.size()); }
     quint64 datagramsHandled() const { return m_datagramsHandled; }
 
 private:

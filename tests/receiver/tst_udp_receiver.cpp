@@ -134,6 +134,7 @@ private slots:
     void enrollModeLeavesDatagramsUnread();
     void badInputFromSeveralSendersLeavesTheNextSetFiled();
     void uploadsOfTwoStationsAtOnceAreNotMixed();
+    void aSenderForgottenAmongManyFilesNothing();
 };
 
 void UdpReceiverTest::uploadOfTwoTemplatesIsRelayedTracedAndFiled()
@@ -325,6 +326,27 @@ void UdpReceiverTest::uploadsOfTwoStationsAtOnceAreNotMixed()
     QCOMPARE(readFile(s.path("1001-01.DAT")), fromA[2]);
     QCOMPARE(readFile(s.path("2002-01.DAT")), fromB[2]);
     QCOMPARE(s.templateFiles(), (QStringList{"1001-01.DAT", "2002-01.DAT"}));
+}
+
+void UdpReceiverTest::aSenderForgottenAmongManyFilesNothing()
+{
+    // The sets of at most kMaxSenders senders are followed; the one heard least recently is
+    // forgotten, so its next template is not filed at all (rather than under another user).
+    ReadModeStation s;
+    const QList<QByteArray> first = upload(1001, true, templateBytes(300, 1));
+    QUdpSocket a;
+    s.send(first.mid(0, 2), a);
+    QVERIFY(s.handled(2));
+    std::vector<std::unique_ptr<QUdpSocket>> others;
+    for (int i = 0; i < UdpReceiver::kMaxSenders; ++i) {
+        others.push_back(std::make_unique<QUdpSocket>());
+        s.send({header(5000 + i, true)}, *others.back());
+    }
+    QVERIFY(s.handled(2 + UdpReceiver::kMaxSenders));
+    s.send(first.mid(2), a);
+    s.send(upload(6000, true, templateBytes(300, 2)), *others.back());
+    QVERIFY(s.handled(2 + UdpReceiver::kMaxSenders + 6));
+    QCOMPARE(s.templateFiles(), QStringList{"6000-01.DAT"});
 }
 
 QTEST_MAIN(UdpReceiverTest)
