@@ -6,6 +6,7 @@
 #include "enroll/UserListPages.h"
 #include "link/Supervision.h"
 
+#include <QCoreApplication>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -139,6 +140,8 @@ void F_VIEW_USERS::showEvent(QShowEvent *event)
 
 void F_VIEW_USERS::Form_Load()
 {
+    // Let the window appear before the read: a serial read serves no events until it ends.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     w.templateNumberRequest().setView(this);
     w.templateNumberRequest().B_REQ_TMP_NO_Click();
     w.templateNumberRequest().setView(nullptr);
@@ -153,6 +156,7 @@ void F_VIEW_USERS::listRequestStarted()
     AFF_NB_USERS->setText(QStringLiteral("0 users"));
     AFF_NB_USERS->setAccessibleName(AFF_NB_USERS->text());
     FR_WAIT->show();
+    repaint();
 }
 
 void F_VIEW_USERS::listPageRequested(int page)

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPalette>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -37,6 +38,13 @@ NewUnitSync::NewUnitSync(F_MAIN &w) : w(w)
     m_progress->setTextVisible(true);
     m_progress->setAccessibleName(QStringLiteral("Synchronization progress"));
     m_progress->hide();
+    // The banner disables the window while it shows; the bar stays as readable as its lines.
+    QPalette palette = m_progress->palette();
+    for (int role = 0; role < QPalette::NColorRoles; ++role) {
+        const auto r = static_cast<QPalette::ColorRole>(role);
+        palette.setColor(QPalette::Disabled, r, palette.color(QPalette::Active, r));
+    }
+    m_progress->setPalette(palette);
     // Under the two banner lines, above the closing stretch.
     if (auto *layout = qobject_cast<QVBoxLayout *>(w.Frame2->layout()))
         layout->insertWidget(layout->indexOf(w.AFF_MSG[1]) + 1, m_progress);

@@ -40,6 +40,7 @@ private slots:
     void clickWritesTheScriptAndStartsItInAConsole();
     void clickWithoutCurrentEntryDoesNothing();
     void consoleThatCannotStartIsReported();
+    void loadCommandAsksForAUserAndIgnoresZero();
 };
 
 void PingTestTest::windowsScriptOfThreeEntriesWithTheSecondTicked()
@@ -120,6 +121,19 @@ void PingTestTest::consoleThatCannotStartIsReported()
     QCOMPARE(f.dialogs.shown().size(), 1);
     QVERIFY(f.dialogs.shown()[0].text.startsWith(QLatin1String("No terminal window")));
     QVERIFY(f.logBytes().contains("Ping test not started: No terminal window could be started"));
+}
+
+void PingTestTest::loadCommandAsksForAUserAndIgnoresZero()
+{
+    StationFixture f;
+    QVERIFY(f.openSerialPeer());
+    f.dialogs.answerInput(QStringLiteral("0"));
+    f.w().pingTest().B_LOAD_TST_Click();
+    f.w().pingTest().B_LOAD_TST_Click(); // cancelled: an empty answer
+    QCOMPARE(f.dialogs.shown().size(), 2);
+    QCOMPARE(f.dialogs.shown()[0].text, QStringLiteral("User number"));
+    QCOMPARE(f.dialogs.shown()[0].title, QStringLiteral("User number"));
+    QVERIFY(f.readSent(1, 100).isEmpty());
 }
 
 QTEST_MAIN(PingTestTest)

@@ -30,6 +30,11 @@
 
 #include <functional>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace {
 
 // A simulated unit in a process of its own, on a pseudo-terminal published as a COM link:
@@ -153,6 +158,7 @@ private slots:
     void targetUnitOverTcpHidesBackupAndSynchronize();
     void silentUnitGivesAnEmptyList();
     void refusedTcpConnectionShowsTheErrorAndKeepsSerial();
+    void silentTcpAddressTimesOutAfterThreeSeconds();
     void serialLinkDownRefusesToOpen();
     void deleteAndSynchronizeFromTheList();
 
@@ -318,6 +324,45 @@ void UserListWindowTest::refusedTcpConnectionShowsTheErrorAndKeepsSerial()
     QVERIFY(f.w().SW_COMM[0]->isChecked());
     QVERIFY(f.w().isEnabled());
     QVERIFY(!f.w().B_TCP_VIEW_USR_LST->isHidden());
+}
+
+void UserListWindowTest::silentTcpAddressTimesOutAfterThreeSeconds()
+{
+    // A listening socket whose queue of pending connections is full: the system drops
+    // further connection requests, so a connect neither succeeds nor fails.
+    const int server = ::socket(AF_INET, SOCK_STREAM, 0);
+    QVERIFY(server >= 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    QVERIFY(::bind(server, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0);
+    QVERIFY(::listen(server, 0) == 0);
+    socklen_t length = sizeof address;
+    QVERIFY(::getsockname(server, reinterpret_cast<sockaddr *>(&address), &length) == 0);
+    const quint16 port = ntohs(address.sin_port);
+    QList<QTcpSocket *> fillers;
+    for (int i = 0; i < 2; ++i) {
+        fillers.append(new QTcpSocket(this));
+        fillers.last()->connectToHost(QHostAddress::LocalHost, port);
+    }
+    QTest::qWait(100);
+
+    StationFixture f(0, port);
+    f.clock.setRealTimeFactor(0.05);
+    f.w().targetList().addEntry(QStringLiteral("127.0.0.1"));
+    f.w().LST_IP->setCurrentRow(0);
+    const double start = f.clock.secondsSinceMidnight();
+    f.w().unitUserList().B_TCP_VIEW_USR_LST_Click();
+    const double waited = f.clock.secondsSinceMidnight() - start;
+
+    QCOMPARE(f.dialogs.shown().size(), 1);
+    QCOMPARE(f.dialogs.shown()[0].text, QString());
+    QCOMPARE(f.dialogs.shown()[0].title, QStringLiteral("Error IP: 127.0.0.1"));
+    QVERIFY2(waited >= 3.0 && waited < 3.5, qPrintable(QString::number(waited)));
+    QVERIFY(f.w().SW_COMM[0]->isChecked());
+    QVERIFY(f.w().isEnabled());
+    qDeleteAll(fillers);
+    ::close(server);
 }
 
 void UserListWindowTest::serialLinkDownRefusesToOpen()

@@ -1,0 +1,202 @@
+// Times a new unit synchronization against the pauses the station is designed to make, and
+// the filling of the user list window from a unit's last page.
+//
+//   bench_userlist [--templates N] [--users N]
+//     --templates: files sent by the new unit synchronization (500 by default, 0 skips;
+//                  takes 0.6 s per file)
+//     --users:     users of the listed unit (10000 by default, 0 skips)
+
+#include "app/F_MAIN.h"
+#include "enroll/TemplateStore.h"
+#include "enroll/UserListPages.h"
+#include "link/Supervision.h"
+#include "platform/Clock.h"
+#include "platform/ScriptedDialogs.h"
+#include "sync/F_VIEW_USERS.h"
+#include "sync/NewUnitSync.h"
+#include "unit-sim/SimulatedUnit.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+constexpr double kBeforeFirstUpload = 0.5;
+constexpr double kUploadPauses = 0.6; // 0.1 + 0.2 + 0.1 + 0.1 + 0.1 per upload
+
+// The real clock, also counting how long the station spends inside its waits: what is not
+// spent there is the station's own work (reading files, sending, the banner, the progress).
+class MeasuringClock final : public Clock
+{
+public:
+    QDateTime now() const override { return m_real.now(); }
+    void sleep(int ms) override
+    {
+        timed([&] { m_real.sleep(ms); });
+    }
+    void serveEvents(int ms) override
+    {
+        timed([&] { m_real.serveEvents(ms); });
+    }
+    double secondsInWaits() const { return m_nsInWaits / 1e9; }
+    void reset() { m_nsInWaits = 0; }
+
+private:
+    template <typename Wait> void timed(Wait wait)
+    {
+        QElapsedTimer t;
+        t.start();
+        wait();
+        m_nsInWaits += t.nsecsElapsed();
+    }
+    SystemClock m_real;
+    qint64 m_nsInWaits = 0;
+};
+
+struct RealStation
+{
+    explicit RealStation(quint16 udpPort)
+    {
+        StationOptions options;
+        options.programFolder = dir.path();
+        options.udpPort = udpPort;
+        w = std::make_unique<F_MAIN>(options, StationPlatform{clock, dialogs});
+        // The source unit is not needed: no receive poll, serial selected as in the program.
+        for (QTimer *t : {w->SERIAL_RX, w->TIM_SERIAL_CONNECT, w->TIM_HIDE_MSG, w->TIM_BACKUP})
+            t->stop();
+        w->SW_COMM[0]->setChecked(true);
+        folder = dir.path() + QLatin1Char('/');
+        w->AFF_CURDIR->setText(folder);
+        w->AFF_DIR_TEMPLATES->setText(folder);
+        w->TRELVANE_LOAD = F_MAIN::True;
+    }
+
+    QTemporaryDir dir;
+    QString folder;
+    MeasuringClock clock;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<F_MAIN> w;
+};
+
+bool synchronizeNewUnit(int templates)
+{
+    SimulatedUnit unit;
+    if (!unit.listenUdp(0, QHostAddress::LocalHost))
+        return false;
+    RealStation s(unit.udpPort());
+    for (int n = 0; n < templates; ++n) {
+        const QString user = QString::number(1001 + n / 2);
+        if (!s.w->templateStore().write(user, n % 2 + 1, QByteArray(384, static_cast<char>(n))))
+            return false;
+    }
+    s.w->supervision().setSerialStatus(QStringLiteral("Connected"));
+    s.dialogs.answerInput(QStringLiteral("127.0.0.1"));
+
+    QElapsedTimer timer;
+    s.clock.reset();
+    timer.start();
+    s.w->newUnitSync().B_SYNCHRONIZE_NEW_UNIT_Click();
+    const double wall = timer.nsecsElapsed() / 1e9;
+    const double inWaits = s.clock.secondsInWaits();
+    QCoreApplication::processEvents();
+
+    const double design = templates * kUploadPauses + kBeforeFirstUpload;
+    const double own = wall - inWaits;
+    int stored = 0;
+    for (const auto &set : unit.users())
+        stored += int(set.size());
+    std::printf("New unit synchronization of %d templates:\n"
+                "  wall %.3f s, design %d x 0.6 s + 0.5 s = %.3f s, ratio %.4f\n"
+                "  the station's own work %.3f s (%.3f %% of the design time), waits ending "
+                "late %.3f s (%.3f %%)\n"
+                "  templates held by the unit afterwards %d of %d; banner \"%s\" / \"%s\"\n",
+                templates, wall, templates, design, wall / design, own, own / design * 100.0,
+                inWaits - design, (inWaits - design) / design * 100.0, stored, templates,
+                qPrintable(s.w->AFF_MSG[0]->text()), qPrintable(s.w->AFF_MSG[1]->text()));
+    std::fflush(stdout);
+    return true;
+}
+
+bool fillUserList(int users)
+{
+    RealStation s(0);
+    // The data of every page as the unit sends it: two templates a user, consecutive.
+    QByteArray data;
+    data.reserve(qsizetype(users) * 16);
+    for (int u = 1; u <= users; ++u)
+        for (int t = 1; t <= 2; ++t) {
+            const quint32 user = 100000u + quint32(u);
+            const char record[8] = {char(user & 0xFF),
+                                    char((user >> 8) & 0xFF),
+                                    char((user >> 16) & 0xFF),
+                                    char(user >> 24),
+                                    char(t),
+                                    0,
+                                    0,
+                                    0};
+            data.append(record, 8);
+        }
+    F_VIEW_USERS window(*s.w);
+    window.show();
+    QCoreApplication::processEvents();
+    window.listRequestStarted();
+
+    constexpr int kRounds = 5;
+    double best = 1e9;
+    double sum = 0;
+    qsizetype filled = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        window.LST_USERS->clear();
+        QCoreApplication::processEvents();
+        QElapsedTimer timer;
+        timer.start();
+        // From the last page's bytes to the window showing the list.
+        const QStringList lines = UserListPages::listLines(UserListPages::groupRecords(data));
+        window.listRead(lines);
+        window.listRequestEnded();
+        window.repaint();
+        const double ms = timer.nsecsElapsed() / 1e6;
+        filled = window.LST_USERS->count();
+        best = std::min(best, ms);
+        sum += ms;
+        window.listRequestStarted();
+    }
+    std::printf("User list of %d users (%lld records): last page to filled window %.1f ms "
+                "(best of %d), %.1f ms on average; goal under 100 ms; %d lines\n",
+                users, static_cast<long long>(data.size() / 8), best, kRounds, sum / kRounds,
+                int(filled));
+    std::fflush(stdout);
+    window.close();
+    return true;
+}
+
+int optionValue(const QStringList &args, const QString &name, int fallback)
+{
+    const qsizetype at = args.indexOf(name);
+    return at >= 0 && at + 1 < args.size() ? args[at + 1].toInt() : fallback;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const int users = optionValue(args, QStringLiteral("--users"), 10000);
+    const int templates = optionValue(args, QStringLiteral("--templates"), 500);
+    if (users > 0 && !fillUserList(users))
+        return 1;
+    if (templates > 0 && !synchronizeNewUnit(templates))
+        return 1;
+    return 0;
+}
