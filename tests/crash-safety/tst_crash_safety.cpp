@@ -1,17 +1,22 @@
 // Every save of the station is atomic: killed at any moment, or stopped by a full disk, it
 // leaves the old file whole or the new one complete, never a cut or missing file.
 #include "app/F_MAIN.h"
+#include "backup/SourceScript.h"
 #include "config/ConfigFile.h"
 #include "config/ModeSwitch.h"
+#include "enroll/TemplateBackup.h"
+#include "enroll/TemplateStore.h"
 #include "support/StationFixture.h"
 
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QProcess>
 #include <QRadioButton>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -107,6 +112,7 @@ private slots:
     void aSaveKilledAtAnyMomentLeavesTheOldOrTheNewFile();
     void aFullDiskLeavesNoPasswordFileAndTellsTheOperator();
     void aFullDiskKeepsTheOldPasswordFile();
+    void aFullDiskDuringABackupKeepsTheOldTemplateAndEndsWithTheError();
 };
 
 void CrashSafetyTest::aSaveKilledAtAnyMomentLeavesTheOldOrTheNewFile_data()
@@ -202,6 +208,31 @@ void CrashSafetyTest::aFullDiskKeepsTheOldPasswordFile()
     QVERIFY(!written);
     QCOMPARE(readAll(path), QByteArray("old password\r\n"));
     QCOMPARE(QDir(f.folder()).entryList(QDir::Files), QStringList{ModeSwitch::kPasswordFileName});
+}
+
+void CrashSafetyTest::aFullDiskDuringABackupKeepsTheOldTemplateAndEndsWithTheError()
+{
+    StationFixture f;
+    f.clock.setRealTimeFactor(0.25);
+    QVERIFY(f.openSerialPeer(1));
+    f.w().SERIAL_RX->start();
+    SourceScript source(f);
+    // The first answer: acknowledgement, data header, a 400-byte template, trailer; the next
+    // one holds no template.
+    source.replies = {QByteArray(26, '\x11') + QByteArray(400, '\x5a') + QByteArray(4, '\0'),
+                      QByteArray(17, '\x22')};
+    const QString path = f.w().templateStore().path(QStringLiteral("12345"), 1);
+    QVERIFY(writeAll(path, "old template"));
+    {
+        FileSizeLimit limit(100);
+        QVERIFY(limit.active());
+        f.w().templateBackup().backup(QStringLiteral("12345"));
+    }
+    QCOMPARE(source.requests.size(), 2);
+    QCOMPARE(readAll(path), QByteArray("old template"));
+    QCOMPARE(f.w().AFF_MSG[0]->text(), QStringLiteral("User: 12345"));
+    // Not "Synchronization Complete": the targets got the old template, not the new one.
+    QCOMPARE(f.w().AFF_MSG[1]->text(), QStringLiteral("Cannot save user template to: ") + path);
 }
 
 QTEST_MAIN(CrashSafetyTest)
