@@ -2,6 +2,7 @@
 // pulled: its pseudo-terminal closes and comes back later at the same path). The work ends
 // within the design's own waits, the station shows "Disconnected", and it greets the unit
 // again once the line is back.
+#include "backup/SourceScript.h"
 #include "enroll/TemplateBackup.h"
 #include "enroll/TemplateStore.h"
 #include "link/Frame.h"
@@ -54,6 +55,7 @@ class UnplugTest : public QObject
     Q_OBJECT
 private slots:
     void lineVanishingDuringABackupEndsItAndTheUnitIsGreetedWhenBack();
+    void closedPseudoTerminalDuringABackupEndsItAndTheUnitIsGreetedWhenBack();
 };
 
 void UnplugTest::lineVanishingDuringABackupEndsItAndTheUnitIsGreetedWhenBack()
@@ -122,6 +124,47 @@ void UnplugTest::lineVanishingDuringABackupEndsItAndTheUnitIsGreetedWhenBack()
     QCOMPARE(requests.last().at(0).toByteArray(), Frame::handshake());
     QTRY_COMPARE(w.AFF_MSG[0]->text(), kEstablished);
     QVERIFY(w.FR_ERROR->isHidden());
+}
+
+void UnplugTest::closedPseudoTerminalDuringABackupEndsItAndTheUnitIsGreetedWhenBack()
+{
+    StationFixture f;
+    F_MAIN &w = f.w();
+    f.clock.setRealTimeFactor(0.5);
+    QVERIFY(f.openSerialPeer(1));
+    const QString link = f.peer().linkPath();
+    const QByteArray handshakeReply = Frame::frame(QByteArray::fromHex("4001650000000000000061"));
+    const QByteArray firstTemplate = templateBytes(4);
+    SourceScript source(f);
+    source.replies = {handshakeReply,
+                      QByteArray(26, '\x11') + firstTemplate + Frame::trailer(firstTemplate)};
+    w.INP_SERIAL_PORT->setText(QStringLiteral("1"));
+    w.supervision().TIM_SERIAL_CONNECT_Timer();
+    w.SERIAL_RX->start();
+    QTRY_COMPARE(w.AFF_MSG[0]->text(), kEstablished);
+
+    // The device side goes away as the station asks for the next template.
+    source.onRequest = [&f](const QByteArray &request) {
+        if (request == Frame::nextTemplate())
+            QTimer::singleShot(0, &f.peer(), [&f] { f.peer().close(); });
+    };
+    w.templateBackup().backup(QStringLiteral("12345"));
+
+    QCOMPARE(w.AFF_SERIAL_STATUS->text(), QStringLiteral("Disconnected"));
+    QCOMPARE(w.TRELVANE_LOAD, F_MAIN::True);
+    QCOMPARE(readFile(w.templateStore().path(QStringLiteral("12345"), 1)), firstTemplate);
+    QCOMPARE(w.templateStore().list(QStringLiteral("12345")).size(), 1);
+    QCOMPARE(w.AFF_MSG[1]->text(), QStringLiteral("Synchronization Complete"));
+
+    // A new device behind the same name: the next tick opens it and greets the unit.
+    source.onRequest = {};
+    source.replies = {handshakeReply};
+    QVERIFY(f.peer().open(link));
+    w.AFF_MSG[0]->clear();
+    w.supervision().TIM_SERIAL_CONNECT_Timer();
+    QCOMPARE(w.AFF_SERIAL_STATUS->text(), QStringLiteral("Connected"));
+    QTRY_COMPARE(w.AFF_MSG[0]->text(), kEstablished);
+    QCOMPARE(source.requests.last(), Frame::handshake());
 }
 
 QTEST_MAIN(UnplugTest)
