@@ -38,7 +38,7 @@ int run(const QString &kind, const QString &fileName, int kills, int maxDelayUs)
     const QString folder = dir.path() + QLatin1Char('/');
     QProcess helper;
     helper.start(QStringLiteral(SAVE_LOOP_HELPER), {dir.path(), kind});
-    if (!helper.waitForStarted() || readLine(helper) != "ready") {
+    if (!helper.waitForStarted() || !readLine(helper).startsWith("ready")) {
         std::printf("%s: the helper did not start\n", qPrintable(kind));
         return kills;
     }
