@@ -14,7 +14,7 @@ ConfigFormat::Values readBytes(const QByteArray &bytes)
 {
     QBuffer buffer;
     buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
+    buffer.open(QIODevice::ReadOnly | QIODevice::Unbuffered); // the decoder reads in chunks
     return ConfigFormat::read(buffer);
 }
 

@@ -103,15 +103,32 @@ void ModeSwitch::definePassword()
         QStringLiteral("Please define the Enroll password:\r\n* Just click on OK to not use a "
                        "Password"),
         QStringLiteral("Define the Password"));
+    // A password file that cannot be written leaves enroll mode open, and the next entry
+    // into enroll mode asks for a password again: the operator is told so, instead of being
+    // asked to take note of a password that was not kept.
+    if (!writePassword(answer)) {
+        w.dialogs().beep(2);
+        w.dialogs().messageBox(
+            QStringLiteral("Unable to write the enroll password to: ") + passwordFilePath() +
+                QStringLiteral("\r\nEnroll mode is not protected; the password "
+                               "will be asked for again."),
+            QStringLiteral("Error to write the password"), Dialogs::Icon::Critical);
+        return;
+    }
     if (!answer.isEmpty())
         w.dialogs().messageBox(QStringLiteral("Important: Take in note this Password: ") + answer,
                                QStringLiteral("Important"), Dialogs::Icon::Exclamation);
-    // A password file that cannot be written leaves enroll mode open; the next entry into
-    // enroll mode asks for a password again.
+}
+
+bool ModeSwitch::writePassword(const QString &answer)
+{
+    // Unbuffered, so that a short write (disk full, size limit) shows in write()'s count: a
+    // buffered one can pass through commit() unnoticed, and an empty or cut password file
+    // would open enroll mode to anybody.
     QSaveFile file(passwordFilePath());
     const QByteArray line = PasswordFile::content(answer);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && file.write(line) == line.size())
-        file.commit();
+    return file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
+           file.write(line) == line.size() && file.commit();
 }
 
 bool ModeSwitch::passwordMatches()

@@ -17,6 +17,11 @@ public:
 
     QString passwordFilePath() const;
 
+    // Replaces the password file whole with this answer (blanks trimmed): written beside it
+    // and renamed over it only when complete. False when it could not be written; the
+    // previous file, if any, then stays as it was.
+    bool writePassword(const QString &answer);
+
     // Lays out the mode that the option pair and the window's visibility call for; Index is
     // not used.
     void SW_MODE_Click(int Index);

@@ -64,13 +64,20 @@ void TemplateBackup::runBackup(const QString &userText)
     if (!userBytes)
         return;
 
+    m_saveError.clear();
     fetch(userText, *userBytes);
     const QString qualityText = takeQualityText();
     synchronize(userText);
     w.AFF_LOG_MSG(QStringLiteral("User: ") + userText + qualityText, 1);
-    w.AFF_LOG_MSG(qualityText.isEmpty() ? QStringLiteral("Synchronization Complete")
-                                        : QStringLiteral("Enrollment and Synchronization Complete"),
-                  2);
+    // A template that could not be saved was not synchronized either (the targets got what
+    // the store held before): the end of the backup must not read as a success.
+    if (!m_saveError.isEmpty())
+        w.AFF_LOG_MSG(m_saveError, 2);
+    else
+        w.AFF_LOG_MSG(qualityText.isEmpty()
+                          ? QStringLiteral("Synchronization Complete")
+                          : QStringLiteral("Enrollment and Synchronization Complete"),
+                      2);
 }
 
 QByteArray TemplateBackup::requestReply(const QByteArray &request)
@@ -108,10 +115,12 @@ void TemplateBackup::storeTemplate(const QString &userText, int templateNumber,
     TemplateStore &store = w.templateStore();
     const QString path = store.path(userText, templateNumber);
     // A failed write is not reported as a save; the fetch goes on either way.
-    if (store.write(userText, templateNumber, bytes))
+    if (store.write(userText, templateNumber, bytes)) {
         w.AFF_LOG_MSG(QStringLiteral("Save user template to: ") + path, 2);
-    else
-        w.AFF_LOG_MSG(QStringLiteral("Cannot save user template to: ") + path, 2);
+    } else {
+        m_saveError = QStringLiteral("Cannot save user template to: ") + path;
+        w.AFF_LOG_MSG(m_saveError, 2);
+    }
 }
 
 QString TemplateBackup::takeQualityText()

@@ -53,4 +53,5 @@ private:
     bool m_running = false;
     bool m_triggerDeferred = false; // armed or fired while a backup ran
     QStringList m_queued;           // backups asked for while one ran
+    QString m_saveError;            // the last template of this backup that was not saved
 };

@@ -4,7 +4,7 @@
 
 namespace FrameAssembler {
 
-std::optional<QByteArray> add(QByteArray &pending, const QByteArray &chunk)
+std::optional<QByteArray> add(QByteArray &pending, const QByteArray &chunk, qsizetype maxPending)
 {
     if (chunk.isEmpty())
         return std::nullopt;
@@ -12,8 +12,8 @@ std::optional<QByteArray> add(QByteArray &pending, const QByteArray &chunk)
         pending = chunk;
     else
         pending += chunk;
-    if (pending.size() > kMaxPendingBytes)
-        pending = pending.right(kMaxPendingBytes);
+    if (pending.size() > maxPending)
+        pending = pending.right(maxPending);
     if (pending.back() != Frame::kEnd || pending.front() != Frame::kStart)
         return std::nullopt;
     QByteArray completed;

@@ -18,8 +18,10 @@ namespace FrameAssembler {
 // only its newest bytes.
 inline constexpr qsizetype kMaxPendingBytes = 64 * 1024;
 
-// Adds one chunk to the pending bytes. Returns the completed buffer and empties pending,
-// or nothing when the buffer is not complete yet. An empty chunk changes nothing.
-std::optional<QByteArray> add(QByteArray &pending, const QByteArray &chunk);
+// Adds one chunk to the pending bytes, keeping at most maxPending of them. Returns the
+// completed buffer and empties pending, or nothing when the buffer is not complete yet. An
+// empty chunk changes nothing.
+std::optional<QByteArray> add(QByteArray &pending, const QByteArray &chunk,
+                              qsizetype maxPending = kMaxPendingBytes);
 
 } // namespace FrameAssembler
