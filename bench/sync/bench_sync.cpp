@@ -12,6 +12,7 @@
 #include "platform/Clock.h"
 #include "platform/ScriptedDialogs.h"
 #include "support/DatagramListener.h"
+#include "support/RealStation.h"
 #include "sync/TemplateUpload.h"
 #include "unit-sim/SimulatedUnit.h"
 
@@ -31,61 +32,6 @@ constexpr double kReplyWait = 0.6;    // per request of a fetch
 constexpr double kUploadPauses = 0.6; // 0.1 + 0.2 + 0.1 + 0.1 + 0.1 per upload
 constexpr double kPassPause = 0.2;
 constexpr int kPasses = 3;
-
-// The real clock, also counting how long the station spends inside its waits: what is not
-// spent there is the station's own work (sending, reading files, showing the banner).
-class MeasuringClock final : public Clock
-{
-public:
-    QDateTime now() const override { return m_real.now(); }
-    void sleep(int ms) override
-    {
-        timed([&] { m_real.sleep(ms); });
-    }
-    void serveEvents(int ms) override
-    {
-        timed([&] { m_real.serveEvents(ms); });
-    }
-    double secondsInWaits() const { return m_nsInWaits / 1e9; }
-    void reset() { m_nsInWaits = 0; }
-
-private:
-    template <typename Wait> void timed(Wait wait)
-    {
-        QElapsedTimer t;
-        t.start();
-        wait();
-        m_nsInWaits += t.nsecsElapsed();
-    }
-    SystemClock m_real;
-    qint64 m_nsInWaits = 0;
-};
-
-// A station in a temporary folder on the real clock, its timers stopped except the receive
-// poll, as the program would run it.
-struct RealStation
-{
-    explicit RealStation(quint16 udpPort)
-    {
-        StationOptions options;
-        options.programFolder = dir.path();
-        options.udpPort = udpPort;
-        w = std::make_unique<F_MAIN>(options, StationPlatform{clock, dialogs});
-        for (QTimer *t : {w->TIM_SERIAL_CONNECT, w->TIM_HIDE_MSG, w->TIM_BACKUP})
-            t->stop();
-        folder = dir.path() + QLatin1Char('/');
-        w->AFF_CURDIR->setText(folder);
-        w->AFF_DIR_TEMPLATES->setText(folder);
-        w->TRELVANE_LOAD = F_MAIN::True;
-        w->SERIAL_RX->start(); // the receive poll collects the unit's replies
-    }
-
-    QTemporaryDir dir;
-    QString folder;
-    MeasuringClock clock;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<F_MAIN> w;
-};
 
 // Wall time against the design's pauses, split into the station's own work (time outside
 // its waits) and the system's lateness in ending the waits.
@@ -111,7 +57,7 @@ bool backupToThreeTargets()
                              targets[0].port()))
             return false;
 
-    RealStation s(targets[0].port());
+    RealStation s(targets[0].port(), RealStation::Poll::Running);
     SimulatedUnit source;
     const QString com1 = s.folder + QStringLiteral("COM1");
     if (!source.listenSerial(com1))
@@ -149,7 +95,7 @@ bool uploadStore(int templates)
     DatagramListener target;
     if (!target.bind())
         return false;
-    RealStation s(target.port());
+    RealStation s(target.port(), RealStation::Poll::Running);
     for (int n = 1; n <= templates; ++n) {
         const QString user = QString::number(1000 + n);
         if (!s.w->templateStore().write(user, 1, QByteArray(384, static_cast<char>(n))))

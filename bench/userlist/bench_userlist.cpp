@@ -12,6 +12,7 @@
 #include "link/Supervision.h"
 #include "platform/Clock.h"
 #include "platform/ScriptedDialogs.h"
+#include "support/RealStation.h"
 #include "sync/F_VIEW_USERS.h"
 #include "sync/NewUnitSync.h"
 #include "unit-sim/SimulatedUnit.h"
@@ -32,66 +33,12 @@ namespace {
 constexpr double kBeforeFirstUpload = 0.5;
 constexpr double kUploadPauses = 0.6; // 0.1 + 0.2 + 0.1 + 0.1 + 0.1 per upload
 
-// The real clock, also counting how long the station spends inside its waits: what is not
-// spent there is the station's own work (reading files, sending, the banner, the progress).
-class MeasuringClock final : public Clock
-{
-public:
-    QDateTime now() const override { return m_real.now(); }
-    void sleep(int ms) override
-    {
-        timed([&] { m_real.sleep(ms); });
-    }
-    void serveEvents(int ms) override
-    {
-        timed([&] { m_real.serveEvents(ms); });
-    }
-    double secondsInWaits() const { return m_nsInWaits / 1e9; }
-    void reset() { m_nsInWaits = 0; }
-
-private:
-    template <typename Wait> void timed(Wait wait)
-    {
-        QElapsedTimer t;
-        t.start();
-        wait();
-        m_nsInWaits += t.nsecsElapsed();
-    }
-    SystemClock m_real;
-    qint64 m_nsInWaits = 0;
-};
-
-struct RealStation
-{
-    explicit RealStation(quint16 udpPort)
-    {
-        StationOptions options;
-        options.programFolder = dir.path();
-        options.udpPort = udpPort;
-        w = std::make_unique<F_MAIN>(options, StationPlatform{clock, dialogs});
-        // The source unit is not needed: no receive poll, serial selected as in the program.
-        for (QTimer *t : {w->SERIAL_RX, w->TIM_SERIAL_CONNECT, w->TIM_HIDE_MSG, w->TIM_BACKUP})
-            t->stop();
-        w->SW_COMM[0]->setChecked(true);
-        folder = dir.path() + QLatin1Char('/');
-        w->AFF_CURDIR->setText(folder);
-        w->AFF_DIR_TEMPLATES->setText(folder);
-        w->TRELVANE_LOAD = F_MAIN::True;
-    }
-
-    QTemporaryDir dir;
-    QString folder;
-    MeasuringClock clock;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<F_MAIN> w;
-};
-
 bool synchronizeNewUnit(int templates)
 {
     SimulatedUnit unit;
     if (!unit.listenUdp(0, QHostAddress::LocalHost))
         return false;
-    RealStation s(unit.udpPort());
+    RealStation s(unit.udpPort(), RealStation::Poll::Stopped);
     for (int n = 0; n < templates; ++n) {
         const QString user = QString::number(1001 + n / 2);
         if (!s.w->templateStore().write(user, n % 2 + 1, QByteArray(384, static_cast<char>(n))))
@@ -127,7 +74,7 @@ bool synchronizeNewUnit(int templates)
 
 bool fillUserList(int users)
 {
-    RealStation s(0);
+    RealStation s(0, RealStation::Poll::Stopped);
     // The data of every page as the unit sends it: two templates a user, consecutive.
     QByteArray data;
     data.reserve(qsizetype(users) * 16);
