@@ -10,6 +10,7 @@
 #include "link/SerialLink.h"
 #include "link/Supervision.h"
 #include "support/StationFixture.h"
+#include "sync/NewUnitSync.h"
 #include "unit-sim/SimulatedUnit.h"
 
 #include <QFile>
@@ -56,6 +57,7 @@ class UnplugTest : public QObject
 private slots:
     void lineVanishingDuringABackupEndsItAndTheUnitIsGreetedWhenBack();
     void closedPseudoTerminalDuringABackupEndsItAndTheUnitIsGreetedWhenBack();
+    void lineVanishingDuringANewUnitSynchronizationToTheLocalUnitEndsIt();
 };
 
 void UnplugTest::lineVanishingDuringABackupEndsItAndTheUnitIsGreetedWhenBack()
@@ -165,6 +167,65 @@ void UnplugTest::closedPseudoTerminalDuringABackupEndsItAndTheUnitIsGreetedWhenB
     QCOMPARE(w.AFF_SERIAL_STATUS->text(), QStringLiteral("Connected"));
     QTRY_COMPARE(w.AFF_MSG[0]->text(), kEstablished);
     QCOMPARE(source.requests.last(), Frame::handshake());
+}
+
+void UnplugTest::lineVanishingDuringANewUnitSynchronizationToTheLocalUnitEndsIt()
+{
+    StationFixture f;
+    F_MAIN &w = f.w();
+    SimulatedUnit unit;
+    QVERIFY(unit.listenSerial(f.folder() + QStringLiteral("COM1")));
+    constexpr int kFiles = 6;
+    for (int n = 1; n <= kFiles; ++n) {
+        QFile file(f.folder() + QStringLiteral("%1-01.DAT").arg(100 + n));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(templateBytes(n)), 400);
+    }
+    QSignalSpy requests(&unit, &SimulatedUnit::requestReceived);
+    QSignalSpy replugged(&unit, &SimulatedUnit::serialOpened);
+    w.supervision().selectLink(0);
+    w.INP_SERIAL_PORT->setText(QStringLiteral("1"));
+    w.supervision().TIM_SERIAL_CONNECT_Timer();
+    w.SERIAL_RX->start();
+    QTRY_COMPARE(w.AFF_MSG[0]->text(), kEstablished);
+
+    // The cable is pulled once the first upload has reached the unit; back 1.5 s later.
+    bool pulled = false;
+    connect(&unit, &SimulatedUnit::requestReceived, this, [&](const QByteArray &request) {
+        if (!pulled && quint8(request[1]) == 0x87) {
+            pulled = true;
+            QTimer::singleShot(0, &unit, [&unit] { unit.unplug(1500); });
+        }
+    });
+    f.dialogs.answerInput(QStringLiteral("COM"));
+    const QDateTime start = f.clock.now();
+    w.newUnitSync().B_SYNCHRONIZE_NEW_UNIT_Click();
+    const qint64 waitedMs = start.msecsTo(f.clock.now());
+
+    QVERIFY(pulled);
+    QVERIFY(!w.newUnitSync().isRunning());
+    QCOMPARE(w.AFF_SERIAL_STATUS->text(), QStringLiteral("Disconnected"));
+    QCOMPARE(w.AFF_MSG[0]->text(), QStringLiteral("Synchronization complete."));
+    // Uploads on the vanished line fail and are counted; the run goes on to its end.
+    const QString sent = w.AFF_MSG[1]->text();
+    QVERIFY2(sent.endsWith(QStringLiteral(" of %1 template files sent.").arg(kFiles)),
+             qPrintable(sent));
+    QVERIFY(sent.section(QLatin1Char(' '), 0, 0).toInt() < kFiles);
+    // No wait beyond the design's: the pause before the first upload and one upload's
+    // pauses per file.
+    QVERIFY2(waitedMs <= qint64(1000 * (NewUnitSync::kBeforeFirstUpload +
+                                        kFiles * NewUnitSync::kSecondsPerUpload)) +
+                             kFiles,
+             qPrintable(QStringLiteral("waited %1 ms").arg(waitedMs)));
+
+    QTRY_COMPARE_WITH_TIMEOUT(replugged.count(), 1, 5000);
+    const int before = int(requests.count());
+    w.AFF_MSG[0]->clear();
+    w.supervision().TIM_SERIAL_CONNECT_Timer();
+    QCOMPARE(w.AFF_SERIAL_STATUS->text(), QStringLiteral("Connected"));
+    QTRY_COMPARE(requests.count(), before + 1);
+    QCOMPARE(requests.last().at(0).toByteArray(), Frame::handshake());
+    QTRY_COMPARE(w.AFF_MSG[0]->text(), kEstablished);
 }
 
 QTEST_MAIN(UnplugTest)
