@@ -4,6 +4,7 @@
 // again once the line is back.
 #include "backup/SourceScript.h"
 #include "enroll/TemplateBackup.h"
+#include "enroll/TemplateNumberRequest.h"
 #include "enroll/TemplateStore.h"
 #include "link/Frame.h"
 #include "link/ReceiveDispatcher.h"
@@ -13,10 +14,13 @@
 #include "sync/NewUnitSync.h"
 #include "unit-sim/SimulatedUnit.h"
 
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -49,6 +53,50 @@ int countContaining(const QStringList &lines, const QString &text)
     return n;
 }
 
+// A simulated unit in a process of its own: the station reads the serial user list without
+// serving events, so a unit in the test's thread could neither answer nor pull its cable
+// meanwhile.
+class UnitProcess
+{
+public:
+    ~UnitProcess()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.write("quit\n");
+            if (!m_process.waitForFinished(3000))
+                m_process.kill();
+            m_process.waitForFinished(3000);
+        }
+    }
+
+    bool start(const QString &link, const QStringList &options = {})
+    {
+        m_process.setProgram(QStringLiteral(UNIT_PROGRAM));
+        m_process.setArguments(QStringList{QStringLiteral("--serial"), link} + options);
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start();
+        return m_process.waitForStarted(5000) && readLine().startsWith("ready");
+    }
+
+    // Sends a line command and returns its one-line answer.
+    QString command(const QByteArray &line)
+    {
+        m_process.write(line + '\n');
+        return QString::fromLatin1(readLine()).trimmed();
+    }
+
+private:
+    QByteArray readLine()
+    {
+        QDeadlineTimer deadline(5000);
+        while (!m_process.canReadLine() && !deadline.hasExpired())
+            m_process.waitForReadyRead(50);
+        return m_process.readLine();
+    }
+
+    QProcess m_process;
+};
+
 } // namespace
 
 class UnplugTest : public QObject
@@ -58,6 +106,7 @@ private slots:
     void lineVanishingDuringABackupEndsItAndTheUnitIsGreetedWhenBack();
     void closedPseudoTerminalDuringABackupEndsItAndTheUnitIsGreetedWhenBack();
     void lineVanishingDuringANewUnitSynchronizationToTheLocalUnitEndsIt();
+    void lineVanishingDuringTheUserListPagesEndsTheReadAndTheUnitIsGreetedWhenBack();
 };
 
 void UnplugTest::lineVanishingDuringABackupEndsItAndTheUnitIsGreetedWhenBack()
@@ -226,6 +275,85 @@ void UnplugTest::lineVanishingDuringANewUnitSynchronizationToTheLocalUnitEndsIt(
     QTRY_COMPARE(requests.count(), before + 1);
     QCOMPARE(requests.last().at(0).toByteArray(), Frame::handshake());
     QTRY_COMPARE(w.AFF_MSG[0]->text(), kEstablished);
+}
+
+void UnplugTest::lineVanishingDuringTheUserListPagesEndsTheReadAndTheUnitIsGreetedWhenBack()
+{
+    StationFixture f;
+    F_MAIN &w = f.w();
+    f.clock.setRealTimeFactor(0.5);
+    f.enableLog();
+    // One template a user and two records a page: a list of many pages, each taken about
+    // 0.35 s (0.18 s of real time) after it was asked for.
+    constexpr int kUsers = 40;
+    // A port number whose fallback device (/dev/ttyS98) exists nowhere, so that a tick while
+    // the unit is away finds no device at all.
+    UnitProcess unit;
+    QVERIFY(unit.start(f.folder() + QStringLiteral("COM99"),
+                       {QStringLiteral("--page-records"), QStringLiteral("2"),
+                        QStringLiteral("--seed-users"), QString::number(kUsers),
+                        QStringLiteral("--templates-per-user"), QStringLiteral("1")}));
+    w.supervision().selectLink(0);
+    w.INP_SERIAL_PORT->setText(QStringLiteral("99"));
+    w.supervision().TIM_SERIAL_CONNECT_Timer();
+    QCOMPARE(w.AFF_SERIAL_STATUS->text(), QStringLiteral("Connected"));
+    w.SERIAL_RX->start();
+    QTRY_COMPARE(w.AFF_MSG[0]->text(), kEstablished);
+
+    // The cable is pulled a few pages into the list; it is back 3 s later.
+    QCOMPARE(unit.command("unplug 600 3000"), QStringLiteral("ok"));
+    QElapsedTimer real;
+    real.start();
+    const QDateTime start = f.clock.now();
+    w.templateNumberRequest().B_REQ_TMP_NO_Click();
+    const qint64 waitedMs = start.msecsTo(f.clock.now());
+    const qint64 realMs = real.elapsed();
+
+    // The users of the pages that arrived before the line vanished are listed, two a page.
+    // At most one page is asked for after the cut (the closed port refuses it), so the read
+    // ends within one page's wait and the pause after the list.
+    const QStringList log = f.logLines();
+    const int asked =
+        countContaining(log,
+                        QStringLiteral("TX_SERIAL: ") + TRACE_TEXT(Frame::userListFirstPage())) +
+        countContaining(log, QStringLiteral("TX_SERIAL: ") + TRACE_TEXT(Frame::userListNextPage()));
+    const QStringList lines = w.templateNumberRequest().lastLines();
+    QVERIFY2(!lines.isEmpty() && lines.size() < kUsers, qPrintable(lines.join(u'|')));
+    for (int i = 0; i < lines.size(); ++i)
+        QVERIFY2(lines[i].startsWith(QString::number(1001 + i) + u' ') &&
+                     lines[i].endsWith(QStringLiteral(" 1")),
+                 qPrintable(lines[i]));
+    QVERIFY2(asked <= (lines.size() + 1) / 2 + 1, qPrintable(QString::number(asked)));
+    QVERIFY2(waitedMs <= qint64(1000 * (asked * TemplateNumberRequest::kLengthAfterSeconds +
+                                        TemplateNumberRequest::kPageSeconds +
+                                        TemplateNumberRequest::kAfterListSeconds)) +
+                             asked * 20,
+             qPrintable(QStringLiteral("waited %1 ms").arg(waitedMs)));
+    QVERIFY2(realMs < 10000, qPrintable(QStringLiteral("took %1 ms").arg(realMs)));
+
+    QVERIFY(!w.templateNumberRequest().isRunning());
+    QVERIFY(!w.Serial->isOpen());
+    QCOMPARE(w.TRELVANE_LOAD, F_MAIN::True); // back to frame dispatch
+    QVERIFY(w.SERIAL_RX->isActive());
+    QCOMPARE(countContaining(log, QStringLiteral("Serial port lost")), 1);
+    // The loss is seen by the read itself; while the unit is away, a tick finds no device.
+    QCOMPARE(w.AFF_SERIAL_STATUS->text(), QStringLiteral("Disconnected"));
+    w.supervision().TIM_SERIAL_CONNECT_Timer();
+    QCOMPARE(w.AFF_SERIAL_STATUS->text(), QStringLiteral("Error"));
+    QVERIFY(!w.Serial->isOpen());
+
+    // The line comes back: a later tick opens it and greets the unit, which answers.
+    const qsizetype logBefore = f.logLines().size();
+    const QDeadlineTimer back(8000);
+    while (!w.Serial->isOpen() && !back.hasExpired()) {
+        QTest::qWait(100);
+        w.supervision().TIM_SERIAL_CONNECT_Timer();
+    }
+    QCOMPARE(w.AFF_SERIAL_STATUS->text(), QStringLiteral("Connected"));
+    w.AFF_MSG[0]->clear();
+    QTRY_COMPARE(w.AFF_MSG[0]->text(), kEstablished);
+    QVERIFY(countContaining(f.logLines().mid(logBefore),
+                            QStringLiteral("TX_SERIAL: ") + TRACE_TEXT(Frame::handshake())) >= 1);
 }
 
 QTEST_MAIN(UnplugTest)

@@ -3,6 +3,7 @@
 #include "SimulatedUnit.h"
 
 #include <QCryptographicHash>
+#include <QTimer>
 
 namespace {
 
@@ -19,13 +20,15 @@ constexpr qint64 kMaxUser = 4294967295LL;
 constexpr qint64 kMaxCount = 255;
 constexpr qint64 kMaxBytes = 65535;
 constexpr qint64 kMaxNoise = 1 << 20;
+constexpr qint64 kMaxDelayMs = 600000;
 
 } // namespace
 
 QString UnitConsole::usage()
 {
-    return QStringLiteral("commands: finger USER [QUALITY ...] | add USER COUNT [BYTES] | users | "
-                          "silent on|off | noise N | split N | delay MS | unplug | quit");
+    return QStringLiteral(
+        "commands: finger USER [QUALITY ...] | add USER COUNT [BYTES] | users | "
+        "silent on|off | noise N | split N | delay MS | unplug [IN_MS [DOWN_MS]] | quit");
 }
 
 QStringList UnitConsole::execute(const QString &line)
@@ -105,10 +108,22 @@ QStringList UnitConsole::execute(const QString &line)
             m_unit.setDelay(int(*n));
         return {QStringLiteral("ok")};
     }
-    if (cmd == QLatin1String("unplug") && w.size() == 1) {
+    if (cmd == QLatin1String("unplug") && w.size() <= 3) {
         if (!m_unit.isSerialOpen())
             return bad(QStringLiteral("no serial port to unplug"));
-        m_unit.unplug();
+        if (w.size() == 1) {
+            m_unit.unplug();
+            return {QStringLiteral("ok")};
+        }
+        // Pulled later, so that a script can start work on the station first and the line
+        // vanishes in the middle of it.
+        const auto inMs = number(w[1], 0, kMaxDelayMs);
+        const auto downMs = w.size() == 3 ? number(w[2], 0, kMaxDelayMs)
+                                          : std::optional<qint64>(SimulatedUnit::kDefaultUnplugMs);
+        if (!inMs || !downMs)
+            return bad(QStringLiteral("unplug needs numbers 0..") + QString::number(kMaxDelayMs));
+        QTimer::singleShot(int(*inMs), &m_unit,
+                           [unit = &m_unit, down = int(*downMs)] { unit->unplug(down); });
         return {QStringLiteral("ok")};
     }
     if (cmd == QLatin1String("quit") && w.size() == 1) {
