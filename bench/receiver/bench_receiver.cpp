@@ -2,6 +2,16 @@
 //   Datagrams handled per second with the activity log on, from concurrent senders on
 //   loopback, each uploading two-template sets of its own users; checks that none is lost
 //   and that every file holds its own template.
+// bench_receiver paced [seconds] [receive buffer bytes]
+//   20 senders offering 10,000 small datagrams a second in all, each paced evenly: how many
+//   the kernel dropped before the station read them (RcvbufErrors of /proc/net/snmp, for the
+//   whole system) with the receive buffer the station asks for, or with the size given (the
+//   system's default is 212992). Run it while the machine is busy (a parallel build).
+// bench_receiver writes log|files [seconds]
+//   What one sender can make the station write, with the activity log on and no serial
+//   unit: "log" sends the longest datagrams without end (their traces), "files" sends one
+//   upload of the largest template and then its trailer without end (each rewrites the
+//   file). Counts every byte the process hands to write() (wchar of /proc/self/io).
 // bench_receiver memory stalled|reading [seconds]
 //   The station's resident memory while a sender floods it with large datagrams, its serial
 //   unit reading nothing (a stalled line) or reading everything.
@@ -12,6 +22,7 @@
 #include "support/FreePort.h"
 #include "support/RawSerialPeer.h"
 #include "support/StationFixture.h"
+#include "sync/ReceiveState.h"
 #include "sync/SerialRelay.h"
 #include "sync/UdpReceiver.h"
 #include "util/TextNumber.h"
@@ -260,6 +271,162 @@ int memory(bool unitReads, int seconds)
     return 0;
 }
 
+// The RcvbufErrors counter of the Udp line of /proc/net/snmp (-1: not known).
+long long udpRcvbufErrors()
+{
+    QFile snmp(QStringLiteral("/proc/net/snmp"));
+    if (!snmp.open(QIODevice::ReadOnly))
+        return -1;
+    QList<QByteArray> names;
+    for (const QByteArray &line : snmp.readAll().split('\n')) {
+        if (!line.startsWith("Udp: "))
+            continue;
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (names.isEmpty()) {
+            names = fields;
+            continue;
+        }
+        const qsizetype at = names.indexOf("RcvbufErrors");
+        return at > 0 ? fields.value(at).toLongLong() : -1;
+    }
+    return -1;
+}
+
+long long writtenBytes()
+{
+    QFile io(QStringLiteral("/proc/self/io"));
+    if (!io.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : io.readAll().split('\n')) {
+        if (line.startsWith("wchar:"))
+            return line.mid(6).trimmed().toLongLong();
+    }
+    return -1;
+}
+
+int writes(bool files, int seconds)
+{
+    StationFixture f(freeUdpPort());
+    QDir(f.folder()).mkdir(QStringLiteral("templates"));
+    const QString templates = f.folder() + QStringLiteral("templates/");
+    f.w().AFF_DIR_TEMPLATES->setText(templates);
+    f.enableLog();
+    f.w().modeSwitch().select(1);
+    UdpReceiver &receiver = f.w().udpReceiver();
+    const quint16 port = f.w().options().udpPort;
+    serveFor(200);
+
+    std::atomic<bool> stop{false};
+    std::thread flood([&] {
+        Sender out(port);
+        const QByteArray largest(int(kLargestTemplate), '\x5A');
+        if (files) {
+            for (const QByteArray &d : {Frame::uploadAnnounce(*USER_NUMBER_TO_BYTES(4711), true),
+                                        Frame::uploadDataHeader(), largest})
+                out.send(d);
+        }
+        const QByteArray repeated = files ? Frame::trailer(largest) : QByteArray(65507, '\x5A');
+        quint64 n = 0;
+        while (!stop.load()) {
+            out.send(repeated);
+            // Not faster than the station takes them: what is measured is what it writes.
+            if (++n % 32 == 0)
+                while (!stop.load() && n > receiver.datagramsHandled() + 256)
+                    std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    });
+    const long long before = writtenBytes();
+    QElapsedTimer clock;
+    clock.start();
+    serveFor(seconds * 1000);
+    const double elapsed = clock.nsecsElapsed() / 1e9;
+    const long long written = writtenBytes() - before;
+    stop = true;
+    flood.join();
+    const qint64 logBytes = QFileInfo(f.w().activityLog().filePath()).size();
+    std::printf("One sender, %s, %d s, activity log on, templates in %s:\n"
+                "  %llu datagrams handled (%.0f/s); written %lld bytes: %.1f MB/s, %.0f MB a "
+                "minute; log file %lld bytes\n",
+                files ? "the trailer of the largest template again and again"
+                      : "datagrams of 65,507 bytes",
+                seconds, qPrintable(templates),
+                static_cast<unsigned long long>(receiver.datagramsHandled()),
+                receiver.datagramsHandled() / elapsed, written, written / elapsed / 1e6,
+                written / elapsed * 60 / 1e6, static_cast<long long>(logBytes));
+    return 0;
+}
+
+int paced(int seconds, qint64 bufferBytes)
+{
+    constexpr int kSenders = 20;
+    constexpr int kPerSecond = 10000;
+    StationFixture f(freeUdpPort());
+    QDir(f.folder()).mkdir(QStringLiteral("templates"));
+    f.w().AFF_DIR_TEMPLATES->setText(f.folder() + QStringLiteral("templates/"));
+    if (!f.openSerialPeer())
+        return 1;
+    if (qEnvironmentVariableIsSet("BENCH_LOG"))
+        f.enableLog();
+    f.w().modeSwitch().select(1);
+    if (bufferBytes > 0) // Linux doubles what it is asked
+        f.w().UDP_RX->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption,
+                                      bufferBytes / 2);
+    const qint64 buffer =
+        f.w().UDP_RX->socketOption(QAbstractSocket::ReceiveBufferSizeSocketOption).toLongLong();
+    UdpReceiver &receiver = f.w().udpReceiver();
+    const quint16 port = f.w().options().udpPort;
+    serveFor(200);
+
+    // Small datagrams that write no file: the two headers of uploads, by turns.
+    const long long dropsBefore = udpRcvbufErrors();
+    std::atomic<quint64> sent{0};
+    std::vector<std::thread> threads;
+    const auto step = std::chrono::nanoseconds(1000000000LL * kSenders / kPerSecond);
+    const int perSender = seconds * kPerSecond / kSenders;
+    for (int s = 0; s < kSenders; ++s) {
+        threads.emplace_back([&, s] {
+            Sender out(port);
+            const QByteArray header = Frame::uploadAnnounce(*USER_NUMBER_TO_BYTES(s + 10), false);
+            const QByteArray second = Frame::uploadDataHeader();
+            // Evenly paced, the senders' phases spread over one step.
+            auto next = std::chrono::steady_clock::now() + step * s / kSenders;
+            for (int k = 0; k < perSender; ++k) {
+                std::this_thread::sleep_until(next);
+                if (out.send(k % 2 ? second : header))
+                    ++sent;
+                next += step;
+            }
+        });
+    }
+    const quint64 total = quint64(kSenders) * quint64(perSender);
+    QElapsedTimer clock;
+    clock.start();
+    QElapsedTimer idle;
+    idle.start();
+    while (receiver.datagramsHandled() < total && idle.elapsed() < 3000) {
+        const quint64 before = receiver.datagramsHandled();
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        if (receiver.datagramsHandled() > before)
+            idle.restart();
+    }
+    for (auto &t : threads)
+        t.join();
+    serveFor(500);
+    const long long dropsAfter = udpRcvbufErrors();
+    const quint64 handled = receiver.datagramsHandled();
+    std::printf("Receiver, %d senders paced at %d datagrams/s in all for %d s, receive buffer "
+                "%lld bytes, activity log %s:\n"
+                "  %llu sent, %llu handled, %llu lost; RcvbufErrors of the system %lld -> %lld "
+                "(+%lld)\n",
+                kSenders, kPerSecond, seconds, static_cast<long long>(buffer),
+                f.w().SW_LOG->isChecked() ? "on" : "off",
+                static_cast<unsigned long long>(sent.load()),
+                static_cast<unsigned long long>(handled),
+                static_cast<unsigned long long>(sent.load() - handled), dropsBefore, dropsAfter,
+                dropsAfter - dropsBefore);
+    return handled == sent.load() ? 0 : 2;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -268,6 +435,10 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
+    if (args.value(0) == QStringLiteral("writes"))
+        return writes(args.value(1) == QStringLiteral("files"), args.value(2, "10").toInt());
+    if (args.value(0) == QStringLiteral("paced"))
+        return paced(args.value(1, "10").toInt(), args.value(2, "0").toLongLong());
     if (args.value(0) == QStringLiteral("memory"))
         return memory(args.value(1) == QStringLiteral("reading"), args.value(2, "60").toInt());
     return throughput(args.value(1, "20").toInt(), args.value(2, "125").toInt());

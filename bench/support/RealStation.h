@@ -47,11 +47,13 @@ struct RealStation
 {
     enum class Poll { Stopped, Running };
 
-    explicit RealStation(quint16 udpPort, Poll poll)
+    explicit RealStation(quint16 udpPort, Poll poll, quint16 tcpPort = 0)
     {
         StationOptions options;
         options.programFolder = dir.path();
         options.udpPort = udpPort;
+        if (tcpPort != 0)
+            options.tcpPort = tcpPort;
         w = std::make_unique<F_MAIN>(options, StationPlatform{clock, dialogs});
         for (QTimer *t : {w->SERIAL_RX, w->TIM_SERIAL_CONNECT, w->TIM_HIDE_MSG, w->TIM_BACKUP})
             t->stop();

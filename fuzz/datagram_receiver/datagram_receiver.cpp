@@ -1,7 +1,8 @@
 // Datagrams from anyone on the network, in any order: the input is cut into a sequence of
 // datagrams fed to one receive state. Whatever arrives, a file is only ever named by a user
 // text of decimal digits (nothing can reach outside the templates folder), never for user
-// 1, and a template number stays within 1..32767.
+// 1 or 0, never longer than the largest template, and a template number stays within
+// 1..32767.
 #include "FuzzCheck.h"
 #include "sync/ReceiveState.h"
 
@@ -47,6 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             FUZZ_CHECK(kind == Datagram::Kind::DataTrailer);
             FUZZ_CHECK(isDecimalUser(decision.write->userText));
             FUZZ_CHECK(decision.write->userText != Datagram::kSecondHeaderUser);
+            FUZZ_CHECK(decision.write->userText != QLatin1String("0"));
+            FUZZ_CHECK(decision.write->bytes.size() <= kLargestTemplate);
             FUZZ_CHECK(decision.write->templateNumber >= 1);
             FUZZ_CHECK(decision.write->bytes.size() > Datagram::kLongestNonData);
         }

@@ -1,6 +1,7 @@
 // A unit's user list read page by page: whatever bytes a page brings, the expected length
-// is never negative, the data part lies inside the reply, and the list lines name users in
-// the order of their records with counts that add up to the records read.
+// is never negative, no more is kept than announced, the data part lies inside the reply,
+// and the list lines name users in the order of their records with counts that add up to
+// the records read.
 #include "FuzzCheck.h"
 #include "enroll/UserListPages.h"
 
@@ -22,6 +23,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (reply.size() < kLengthKnownAt)
         FUZZ_CHECK(e.length == 0 && e.pageCount == pageCount);
     FUZZ_CHECK(e.pageCount >= 0 && e.pageCount <= 255);
+
+    // No more is kept of a reply than its header announces, nor than the longest page.
+    QByteArray kept;
+    const qsizetype dropped = appendBounded(kept, reply, e.announced);
+    FUZZ_CHECK(kept.size() + dropped == reply.size() && reply.startsWith(kept));
+    FUZZ_CHECK(kept.size() <= kLongestReply);
+    if (e.announced > 0)
+        FUZZ_CHECK(kept.size() <= e.announced);
 
     const PagePart part = trimPage(reply, page);
     FUZZ_CHECK(part.data.size() <= reply.size());

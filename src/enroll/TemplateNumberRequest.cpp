@@ -48,7 +48,16 @@ void TemplateNumberRequest::B_REQ_TMP_NO_Click()
             break;
     }
 
-    m_lines = UserListPages::listLines(UserListPages::groupRecords(data));
+    bool cut = false;
+    m_lines = UserListPages::listLines(UserListPages::groupRecords(data, &cut));
+    // The pages are no longer needed: what a hostile unit made them hold is given back now.
+    data = QByteArray();
+    w.RX_EMPREINTE = QByteArray();
+    if (cut)
+        w.AFF_LOG_MSG(QStringLiteral("The unit listed more than %1 users: only the first %1 are "
+                                     "shown.")
+                          .arg(UserListPages::kMaxUsers),
+                      2);
     const bool serial = w.serialSelected();
     const QString source = serial ? QStringLiteral("Serial Port: ") + w.INP_SERIAL_PORT->text()
                                   : QStringLiteral("IP: ") + w.INP_IP->text();
@@ -77,6 +86,7 @@ QByteArray TemplateNumberRequest::readPage(int page, int &pageCount)
     // A request the link refuses is a page with no answer.
     w.sender().TX_SOURCE(page == 1 ? Frame::userListFirstPage() : Frame::userListNextPage());
     qsizetype expected = 0;
+    qsizetype announced = 0;
     const double start = w.clock().secondsSinceMidnight();
     for (;;) {
         const double now = w.clock().secondsSinceMidnight();
@@ -84,15 +94,19 @@ QByteArray TemplateNumberRequest::readPage(int page, int &pageCount)
         if (elapsed > kPageSeconds || now < start)
             break;
         const QByteArray chunk = readLink(serial);
+        // Whatever the unit sends beyond the page it announced is dropped as it arrives, and
+        // traced by its length only.
+        const qsizetype dropped = UserListPages::appendBounded(w.RX_EMPREINTE, chunk, announced);
         if (!chunk.isEmpty())
-            w.WRITE_LOG(QStringLiteral("RX_Serial: ") + TRACE_TEXT(chunk));
-        w.RX_EMPREINTE += chunk;
+            w.WRITE_LOG(QStringLiteral("RX_Serial: ") + TRACE_TEXT(chunk, chunk.size() - dropped));
         if (w.RX_EMPREINTE.size() >= UserListPages::kLengthKnownAt && expected == 0 &&
             elapsed >= kLengthAfterSeconds) {
             const UserListPages::Expectation e =
                 UserListPages::expect(w.RX_EMPREINTE, page, pageCount);
             expected = e.length;
             pageCount = e.pageCount;
+            announced = e.announced;
+            UserListPages::appendBounded(w.RX_EMPREINTE, {}, announced);
         }
         if (expected > 0 && w.RX_EMPREINTE.size() >= expected)
             break;

@@ -48,8 +48,9 @@ public:
     // Reads the list from the unit on the selected link (the hidden "REQ TEMPLATES NO").
     void B_REQ_TMP_NO_Click();
 
-    // The lines of the last run.
+    // The lines of the last run, until forgotten (the window that showed them has closed).
     QStringList lastLines() const { return m_lines; }
+    void forgetLines() { m_lines = QStringList(); }
     bool isRunning() const { return m_running; }
 
 private:

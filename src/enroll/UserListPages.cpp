@@ -2,6 +2,8 @@
 
 #include "util/TextNumber.h"
 
+#include <algorithm>
+
 namespace UserListPages {
 
 namespace {
@@ -26,14 +28,25 @@ Expectation expect(const QByteArray &collected, int page, int pageCount)
     if (collected.size() < kLengthKnownAt)
         return e;
     if (page <= 1) {
-        e.length = lengthAt(collected, 21) + 30;
+        e.announced = lengthAt(collected, 21) + 30;
+        e.length = e.announced;
         e.pageCount = byteAt(collected, 16);
-    } else if (page < pageCount) {
-        e.length = lengthAt(collected, 8) + 17;
-    } else {
-        e.length = kPollFullTime;
+        return e;
     }
+    e.announced = lengthAt(collected, 8) + 17;
+    e.length = page < pageCount ? e.announced : kPollFullTime;
     return e;
+}
+
+qsizetype appendBounded(QByteArray &reply, const QByteArray &chunk, qsizetype announced)
+{
+    const qsizetype limit = announced > 0 ? std::min(announced, kLongestReply) : kLongestReply;
+    const qsizetype before = reply.size() + chunk.size();
+    if (reply.size() < limit)
+        reply += chunk.left(limit - reply.size());
+    if (reply.size() > limit)
+        reply.truncate(limit);
+    return before - reply.size();
 }
 
 PagePart trimPage(const QByteArray &collected, int page)
@@ -54,8 +67,10 @@ PagePart trimPage(const QByteArray &collected, int page)
     return part;
 }
 
-QList<UnitUser> groupRecords(const QByteArray &data)
+QList<UnitUser> groupRecords(const QByteArray &data, bool *cut)
 {
+    if (cut)
+        *cut = false;
     QList<UnitUser> users;
     QString previous;
     bool any = false;
@@ -64,6 +79,11 @@ QList<UnitUser> groupRecords(const QByteArray &data)
         if (any && number == previous) {
             ++users.last().templates;
         } else {
+            if (users.size() >= kMaxUsers) {
+                if (cut)
+                    *cut = true;
+                break;
+            }
             users.append(UnitUser{number, 1});
             previous = number;
             any = true;

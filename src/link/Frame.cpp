@@ -2,6 +2,7 @@
 
 #include "util/TextNumber.h"
 
+#include <algorithm>
 #include <array>
 
 namespace Frame {
@@ -91,6 +92,11 @@ QByteArray trailer(const QByteArray &data)
 
 QString TRACE_TEXT(const QByteArray &message)
 {
+    return TRACE_TEXT(message, kLongestFullTrace);
+}
+
+QString TRACE_TEXT(const QByteArray &message, qsizetype shownBytes)
+{
     // The 256 bracketed numbers are made once: a datagram of 64 kB is traced in well under a
     // millisecond, not one number conversion per byte.
     static const std::array<QByteArray, 256> kBracketed = [] {
@@ -99,9 +105,13 @@ QString TRACE_TEXT(const QByteArray &message)
             table[b] = '[' + QByteArray::number(b) + ']';
         return table;
     }();
+    const QByteArrayView traced = QByteArrayView(message).first(
+        std::clamp<qsizetype>(shownBytes, 0, std::min(message.size(), kLongestFullTrace)));
     QByteArray out;
-    out.reserve(message.size() * 5);
-    for (const char c : message)
+    out.reserve(traced.size() * 5 + 32);
+    for (const char c : traced)
         out += kBracketed[static_cast<quint8>(c)];
+    if (traced.size() < message.size())
+        out += "... (" + QByteArray::number(message.size()) + " bytes)";
     return QString::fromLatin1(out);
 }

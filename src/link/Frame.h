@@ -34,5 +34,15 @@ QByteArray trailer(const QByteArray &data);
 
 } // namespace Frame
 
-// Printable form of a byte string: "[64][1][0]..." (each byte in decimal in brackets).
+// Printable form of a byte string: "[64][1][0]..." (each byte in decimal in brackets). A
+// message longer than kLongestFullTrace bytes gives the trace of its first kLongestFullTrace
+// bytes, then "... (" its length " bytes)": a log line stays readable, and a sender cannot make
+// the log grow by five bytes for each byte it sends.
 QString TRACE_TEXT(const QByteArray &message);
+// The same for the first `shownBytes` bytes of a message (at most kLongestFullTrace): the trace
+// of a message of which only a part was kept ends with "... (" its length " bytes)".
+QString TRACE_TEXT(const QByteArray &message, qsizetype shownBytes);
+
+// Every message of the sizes the station exchanges is traced whole: frames, headers, pages of
+// a short user list and templates up to the largest that a station files.
+inline constexpr qsizetype kLongestFullTrace = 16 * 1024;

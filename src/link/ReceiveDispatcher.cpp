@@ -75,7 +75,8 @@ void ReceiveDispatcher::SERIAL_RX_Timer()
         w.WRITE_LOG(QStringLiteral("RX_Serial: ") + TRACE_TEXT(chunk));
         if (w.TRELVANE_LOAD != F_MAIN::True) {
             w.AFF_LOG_MSG(QStringLiteral("Synchronise user template, please wait."), 2);
-            w.RX_EMPREINTE += chunk;
+            if (w.RX_EMPREINTE.size() < kMaxCollectedBytes)
+                w.RX_EMPREINTE += chunk.left(kMaxCollectedBytes - w.RX_EMPREINTE.size());
         } else {
             reassemble(chunk);
         }

@@ -24,6 +24,9 @@ public:
     // Largest frame-reassembly buffer; a stream that never brings a frame start at a
     // chunk's end keeps only its newest bytes.
     static constexpr qsizetype kMaxPendingBytes = 64 * 1024;
+    // Most bytes one long answer collects (RX_EMPREINTE): a 16-bit data length and the frames
+    // around it. A unit that goes on sending cannot make the station hold more.
+    static constexpr qsizetype kMaxCollectedBytes = 0xFFFF + 30;
     // Interval of the safety-net poll: the one second of the window's other timers, so that
     // an idle station wakes once for all of them.
     static constexpr int kSafetyPollMs = 1000;

@@ -2,6 +2,7 @@
 
 TcpLink::TcpLink(QObject *parent) : ByteLink(parent)
 {
+    m_socket.setReadBufferSize(kReadBufferBytes);
     connect(&m_socket, &QTcpSocket::readyRead, this, &ByteLink::readyRead);
     connect(&m_socket, &QTcpSocket::connected, this, &TcpLink::connected);
     connect(&m_socket, &QTcpSocket::errorOccurred, this,

@@ -9,6 +9,11 @@ class TcpLink final : public ByteLink
 {
     Q_OBJECT
 public:
+    // The most bytes held that the station has not yet read: a unit that sends faster than
+    // the station reads is held back by TCP itself instead of filling the station's memory.
+    // Far above the longest reply a unit sends (a user list page of 64 kB).
+    static constexpr qint64 kReadBufferBytes = 256 * 1024;
+
     explicit TcpLink(QObject *parent = nullptr);
 
     // Starts an asynchronous connection; connected() or errorOccurred() follows.

@@ -3,6 +3,8 @@
 namespace {
 
 const QString kPrefix = QStringLiteral("RX_UDP: ");
+// No user has number 0: nothing is filed or deleted for it.
+const QString kNoUser = QStringLiteral("0");
 
 QString twoDigits(int number)
 {
@@ -27,17 +29,25 @@ void startSet(ReceiveState &state, const QString &user, ReceiveDecision &decisio
     state.rxTemplate.clear(); // data held belongs to the template announced before
     state.templateKept = true;
     state.notKeptReason.clear();
+    state.refusedUser.clear();
     decision.logLines << kPrefix + QStringLiteral("RX TEMPLATE USER 01 INIT");
 }
 
-// A template-1 header for user 1 that does not follow another header: the upload of user
-// 1's first template (or an upload whose own header was lost). Its data must not be filed
-// under the user of the set received before.
-void startSetOfUserOne(ReceiveState &state)
+// A set whose templates are not filed: user 1's (its template-1 header cannot be told from
+// the second header of every upload, or it is an upload whose own header was lost) and user
+// 0's (no user has that number: such files could never be deleted nor sent to a new unit).
+// Its data must not be filed under the user of the set received before either.
+void startRefusedSet(ReceiveState &state, const QString &user, ReceiveDecision &decision)
 {
     state.rxTemplate.clear();
     state.templateKept = false;
-    state.notKeptReason = QStringLiteral("templates of user 1 cannot be received");
+    state.refusedUser = user;
+    if (user == Datagram::kSecondHeaderUser) {
+        state.notKeptReason = QStringLiteral("templates of user 1 cannot be received");
+    } else {
+        state.notKeptReason = QStringLiteral("user 0 is not a user number");
+        decision.logLines << kPrefix + QStringLiteral("Templates of user 0 are not filed");
+    }
     state.userNumber.clear();
 }
 
@@ -49,11 +59,13 @@ void nextTemplate(ReceiveState &state, const QString &headerUser, ReceiveDecisio
     decision.logLines << kPrefix + QStringLiteral("RX TEMPLATE = ") +
                              twoDigits(state.templateNumber) + QStringLiteral(" INIT");
     if (state.userNumber.isEmpty()) {
-        // No set, or the set of user 1: nothing of it is filed.
+        // No set, or a refused set (of user 1 or 0): nothing of it is filed.
         state.templateKept = false;
-        if (!state.notKeptReason.isEmpty() && headerUser != Datagram::kSecondHeaderUser)
+        if (!state.notKeptReason.isEmpty() && headerUser != Datagram::kSecondHeaderUser &&
+            headerUser != state.refusedUser)
             state.notKeptReason = QStringLiteral("its header names user ") + headerUser +
-                                  QStringLiteral(", the set being received is of user 1");
+                                  QStringLiteral(", the set being received is of user ") +
+                                  state.refusedUser;
         return;
     }
     if (headerUser != state.userNumber) {
@@ -96,10 +108,12 @@ ReceiveDecision receiveDatagram(ReceiveState &state, const QByteArray &datagram)
     case Datagram::Kind::UploadHeaderFirst: {
         state.afterHeader = true;
         const QString user = Datagram::userText(datagram);
-        if (user != Datagram::kSecondHeaderUser)
+        if (user == kNoUser)
+            startRefusedSet(state, user, decision);
+        else if (user != Datagram::kSecondHeaderUser)
             startSet(state, user, decision);
         else if (!afterHeader)
-            startSetOfUserOne(state);
+            startRefusedSet(state, user, decision);
         // else: the second header of an upload; it changes nothing.
         break;
     }
@@ -109,11 +123,21 @@ ReceiveDecision receiveDatagram(ReceiveState &state, const QByteArray &datagram)
         break;
     case Datagram::Kind::DeleteUser: {
         const QString user = Datagram::userText(datagram);
-        if (isDecimalText(user) && user != QStringLiteral("0"))
+        if (isDecimalText(user) && user != kNoUser)
             decision.deleteUserText = user;
         break;
     }
     case Datagram::Kind::TemplateData:
+        if (datagram.size() > kLargestTemplate) {
+            // Not kept, and the data held before is not filed in its place either.
+            state.rxTemplate.clear();
+            decision.logLines << kPrefix +
+                                     QStringLiteral("Template not kept: %1 bytes, more than the "
+                                                    "largest template (%2 bytes)")
+                                         .arg(datagram.size())
+                                         .arg(kLargestTemplate);
+            break;
+        }
         state.rxTemplate = datagram;
         decision.logLines << kPrefix + QStringLiteral("RX TEMPLATE  ") +
                                  QString::number(datagram.size());

@@ -26,6 +26,8 @@ struct ReceiveState
     bool templateKept = false;
     // Why a template of the set is not filed (empty: no set, nothing worth saying).
     QString notKeptReason;
+    // The user a refused set named ("1" or "0"), while its templates arrive.
+    QString refusedUser;
     // The last datagram was an upload header: a template-1 header for user 1 right after one
     // is the upload's second header and changes nothing.
     bool afterHeader = false;
@@ -57,3 +59,7 @@ struct ReceiveDecision
 ReceiveDecision receiveDatagram(ReceiveState &state, const QByteArray &datagram);
 
 inline constexpr qint16 kLastTemplateNumber = 32767;
+// The largest template a station files. The largest real template is a few kilobytes; four
+// times that leaves room for any unit's format while one datagram cannot make the station
+// write a file of up to 64 kB (nor hold one per sender). Longer template data is not kept.
+inline constexpr qsizetype kLargestTemplate = 16 * 1024;

@@ -7,7 +7,11 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QNetworkDatagram>
+#include <QStorageInfo>
 #include <QUdpSocket>
+
+// A template a station files is also traced whole in the log.
+static_assert(kLargestTemplate <= kLongestFullTrace);
 
 namespace {
 
@@ -20,11 +24,43 @@ quint64 senderKey(const QHostAddress &address, int port)
     return (quint64(ipv4 ? ip : qHash(address)) << 16) | quint16(port);
 }
 
+qint64 freeSpaceOf(const QString &folder)
+{
+    const QStorageInfo storage(folder);
+    return storage.isValid() && storage.isReady() ? storage.bytesAvailable() : -1;
+}
+
+QString megabytes(qint64 bytes)
+{
+    return QString::number(bytes / (1024 * 1024)) + QStringLiteral(" MB");
+}
+
 } // namespace
 
-UdpReceiver::UdpReceiver(F_MAIN &w) : w(w), m_relay(w)
+UdpReceiver::UdpReceiver(F_MAIN &w) : w(w), m_relay(w), m_freeSpace(freeSpaceOf)
 {
     connect(w.UDP_RX, &QUdpSocket::readyRead, this, &UdpReceiver::UDP_RX_ReadyRead);
+    connect(w.UDP_RX, &QAbstractSocket::stateChanged, this,
+            [this](QAbstractSocket::SocketState state) {
+                if (state == QAbstractSocket::BoundState)
+                    enlargeReceiveBuffer();
+            });
+    if (w.UDP_RX->state() == QAbstractSocket::BoundState)
+        enlargeReceiveBuffer();
+}
+
+void UdpReceiver::enlargeReceiveBuffer()
+{
+    QUdpSocket &socket = *w.UDP_RX;
+    socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, kReceiveBufferBytes);
+    m_receiveBufferBytes =
+        socket.socketOption(QAbstractSocket::ReceiveBufferSizeSocketOption).toLongLong();
+    // Also outside the activity log, which is never on at start-up when the port is bound.
+    const QString line = QStringLiteral("UDP port %2: receive buffer of %1 bytes")
+                             .arg(m_receiveBufferBytes)
+                             .arg(socket.localPort());
+    qInfo().noquote() << line;
+    w.WRITE_LOG(line);
 }
 
 void UdpReceiver::UDP_RX_ReadyRead()
@@ -102,8 +138,29 @@ void UdpReceiver::carryOut(const ReceiveDecision &decision)
         w.WRITE_LOG(decision.notWrittenLine);
 }
 
+bool UdpReceiver::roomFor(qsizetype bytes)
+{
+    const QString folder = w.templateStore().folder();
+    const qint64 free = m_freeSpace(folder);
+    if (free < 0)
+        return true; // unknown: the write itself says whether it went through
+    const bool below = free - bytes < kFreeSpaceFloor;
+    if (below && !m_belowFloor)
+        w.WRITE_LOG(kPrefix + QStringLiteral("Templates not written: ") + megabytes(free) +
+                    QStringLiteral(" free for ") + folder +
+                    QStringLiteral(", less than the %1 kept free").arg(megabytes(kFreeSpaceFloor)));
+    else if (!below && m_belowFloor)
+        w.WRITE_LOG(kPrefix + QStringLiteral("Templates written again: ") + megabytes(free) +
+                    QStringLiteral(" free for ") + folder);
+    m_belowFloor = below;
+    return !below;
+}
+
 void UdpReceiver::fileTemplate(const ReceiveDecision::Write &write)
 {
+    // Checked before the old set goes: a full disk keeps the templates it holds.
+    if (!roomFor(write.bytes.size()))
+        return;
     TemplateStore &store = w.templateStore();
     const QString path = store.path(write.userText, write.templateNumber);
     // A new set of this user replaces the old one whole: no template of it survives.

@@ -6,6 +6,8 @@
 #include <QHash>
 #include <QObject>
 
+#include <functional>
+
 class F_MAIN;
 
 // Read mode's UDP receiver: every datagram other stations send to the station's UDP port
@@ -21,8 +23,25 @@ public:
     static constexpr int kMaxSenders = 64;
     // Datagrams are handled for at most this long before the window gets its turn again.
     static constexpr int kSliceMs = 20;
+    // The receive buffer asked for: bursts of many stations wait there while the station is
+    // busy (a wait that serves no events, a slow disk). The system may give less; what it
+    // gives is logged. The default (about 200 kB) holds about 270 small datagrams, a pause of
+    // a few tens of milliseconds under load; this holds some 5,000.
+    static constexpr int kReceiveBufferBytes = 4 * 1024 * 1024;
+    // Received templates are not written while the templates folder's file system has less
+    // free space than this: room for the system's own logs and updates and for the station's
+    // log and settings, so that other stations' uploads cannot fill the disk.
+    static constexpr qint64 kFreeSpaceFloor = 100LL * 1024 * 1024;
+
+    // Bytes free for the station on the file system of a folder; negative when unknown.
+    using FreeSpaceQuery = std::function<qint64(const QString &folder)>;
 
     explicit UdpReceiver(F_MAIN &w);
+
+    // Replaces the free-space query (tests pretend a full disk).
+    void setFreeSpaceQuery(FreeSpaceQuery query) { m_freeSpace = std::move(query); }
+    // The receive buffer the system gave UDP_RX when it was bound (0 before).
+    qint64 receiveBufferBytes() const { return m_receiveBufferBytes; }
 
     // Takes the next datagram waiting at UDP_RX (bytesTotal long) and handles it; nothing in
     // enroll mode. False when no datagram could be taken.
@@ -37,6 +56,8 @@ private:
     ReceiveState &stateOf(quint64 sender);
     void carryOut(const ReceiveDecision &decision);
     void fileTemplate(const ReceiveDecision::Write &write);
+    bool roomFor(qsizetype bytes);
+    void enlargeReceiveBuffer();
 
     F_MAIN &w;
     SerialRelay m_relay;
@@ -47,4 +68,7 @@ private:
     };
     QHash<quint64, Sender> m_senders;
     quint64 m_datagramsHandled = 0;
+    FreeSpaceQuery m_freeSpace;
+    bool m_belowFloor = false; // said once in the log, until space is back
+    qint64 m_receiveBufferBytes = 0;
 };

@@ -2,6 +2,7 @@
 
 #include "app/F_MAIN.h"
 #include "config/TargetList.h"
+#include "enroll/TemplateNumberRequest.h"
 #include "link/Supervision.h"
 #include "log/Waits.h"
 #include "platform/Clock.h"
@@ -13,6 +14,10 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace {
 const QString kConnected = QStringLiteral("Connected");
@@ -87,12 +92,26 @@ void UnitUserList::waitForTcpStatus()
 
 void UnitUserList::openWindow()
 {
-    F_VIEW_USERS window(w);
-    window.move(w.geometry().center() - window.rect().center());
-    m_window = &window;
-    emit windowOpening(&window);
-    window.exec();
-    // Closed by any means (OK, close box, Escape): the serial link is selected again.
-    window.Form_Unload();
-    m_window = nullptr;
+    {
+        F_VIEW_USERS window(w);
+        window.move(w.geometry().center() - window.rect().center());
+        m_window = &window;
+        emit windowOpening(&window);
+        window.exec();
+        // Closed by any means (OK, close box, Escape): the serial link is selected again.
+        window.Form_Unload();
+        m_window = nullptr;
+    }
+    // Nothing of the list outlives its window.
+    w.templateNumberRequest().forgetLines();
+    giveBackMemory();
+}
+
+void UnitUserList::giveBackMemory()
+{
+#if defined(__GLIBC__)
+    // A long list leaves many small blocks behind; without this the process would keep the
+    // high-water mark of the longest list it ever showed.
+    malloc_trim(0);
+#endif
 }

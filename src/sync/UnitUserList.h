@@ -29,6 +29,7 @@ signals:
 
 private:
     void openWindow();
+    static void giveBackMemory();
     void waitForTcpStatus();
 
     F_MAIN &w;

@@ -180,6 +180,19 @@ private slots:
         QCOMPARE(f->w().RX_SCORE, QByteArray());
     }
 
+    void bulkCollectionKeepsNoMoreThanTheLongestAnswer()
+    {
+        QByteArray stream(48 * 1024, '\0');
+        for (qsizetype i = 0; i < stream.size(); ++i)
+            stream[i] = char(i * 13);
+        f->w().TRELVANE_LOAD = 1;
+        for (int i = 0; i < 4; ++i)
+            poll(stream);
+        QCOMPARE(f->w().RX_EMPREINTE.size(), ReceiveDispatcher::kMaxCollectedBytes);
+        QCOMPARE(f->w().RX_EMPREINTE,
+                 (stream + stream).left(ReceiveDispatcher::kMaxCollectedBytes));
+    }
+
     void fragmentPendingBeforeBulkCollectionSurvivesIt()
     {
         poll(kHandshakeReply.left(4));

@@ -66,6 +66,48 @@ private slots:
         QFETCH(QString, trace);
         QCOMPARE(TRACE_TEXT(message), trace);
     }
+
+    // Messages up to the largest template are traced whole; a longer one (or one of which
+    // only a part was kept) gives the trace of its first bytes and its length, so that a line
+    // stays readable whatever a sender sends.
+    void longMessagesAreTracedByTheirFirstBytesAndLength_data()
+    {
+        QTest::addColumn<qsizetype>("size");
+        QTest::addColumn<qsizetype>("shown"); // -1: as many as may be
+        QTest::addColumn<qsizetype>("tracedBytes");
+        QTest::newRow("frame") << qsizetype(13) << qsizetype(-1) << qsizetype(13);
+        QTest::newRow("real template of 4 kB")
+            << qsizetype(4096) << qsizetype(-1) << qsizetype(4096);
+        QTest::newRow("largest template")
+            << kLongestFullTrace << qsizetype(-1) << kLongestFullTrace;
+        QTest::newRow("one byte more")
+            << kLongestFullTrace + 1 << qsizetype(-1) << kLongestFullTrace;
+        QTest::newRow("largest datagram") << qsizetype(65507) << qsizetype(-1) << kLongestFullTrace;
+        QTest::newRow("a megabyte read at once")
+            << qsizetype(1 << 20) << qsizetype(-1) << kLongestFullTrace;
+        QTest::newRow("page kept whole") << qsizetype(38) << qsizetype(38) << qsizetype(38);
+        QTest::newRow("10 bytes kept of 100") << qsizetype(100) << qsizetype(10) << qsizetype(10);
+        QTest::newRow("nothing kept") << qsizetype(65536) << qsizetype(0) << qsizetype(0);
+        QTest::newRow("more kept than may be traced")
+            << qsizetype(65536) << qsizetype(65536) << kLongestFullTrace;
+    }
+    void longMessagesAreTracedByTheirFirstBytesAndLength()
+    {
+        QFETCH(qsizetype, size);
+        QFETCH(qsizetype, shown);
+        QFETCH(qsizetype, tracedBytes);
+        QByteArray message(size, '\0');
+        for (qsizetype i = 0; i < size; ++i)
+            message[i] = char(i * 7 + 3);
+        QString expected;
+        for (qsizetype i = 0; i < tracedBytes; ++i)
+            expected += QStringLiteral("[%1]").arg(quint8(message[i]));
+        if (tracedBytes < size)
+            expected += QStringLiteral("... (%1 bytes)").arg(size);
+        const QString trace = shown < 0 ? TRACE_TEXT(message) : TRACE_TEXT(message, shown);
+        QCOMPARE(trace.size(), expected.size());
+        QCOMPARE(trace, expected);
+    }
 };
 
 QTEST_GUILESS_MAIN(FramesTest)

@@ -226,6 +226,42 @@ void ReceiveStateTest::sequencesGiveTheirFilesAndLines_data()
         << QStringList{kInit1, dataLine(400), "WRITE 12345-01 400 new set", "DELETE 12345",
                        "WRITE 12345-01 400 new set"};
 
+    const QByteArray largest = templateBytes(int(kLargestTemplate), 5);
+    const QByteArray tooLong = templateBytes(int(kLargestTemplate) + 1, 6);
+    const QString tooLongLine = QStringLiteral("RX_UDP: Template not kept: %1 bytes, more than "
+                                               "the largest template (%2 bytes)")
+                                    .arg(tooLong.size())
+                                    .arg(kLargestTemplate);
+    QTest::newRow("the largest template is filed")
+        << upload(9, true, largest)
+        << QStringList{kInit1, dataLine(largest.size()),
+                       QStringLiteral("WRITE 9-01 %1 new set").arg(largest.size())};
+    QTest::newRow("a longer one is not, nor the data held before in its place")
+        << QList<QByteArray>{header(9, true), secondHeader(), t1, tooLong, Frame::trailer(tooLong)}
+        << QStringList{kInit1, dataLine(400), tooLongLine};
+    QTest::newRow("a longer template in a set: the next one is filed")
+        << concat(
+               {upload(12345, true, t1), upload(12345, false, tooLong), upload(12345, false, t2)})
+        << QStringList{kInit1,          dataLine(400),       "WRITE 12345-01 400 new set",
+                       initOther("02"), tooLongLine,         initOther("03"),
+                       dataLine(400),   "WRITE 12345-03 400"};
+
+    const QString user0 = QStringLiteral("RX_UDP: Templates of user 0 are not filed");
+    const QString notUser0 =
+        QStringLiteral("RX_UDP: Template not written: user 0 is not a user number");
+    QTest::newRow("templates of user 0 are not filed")
+        << concat({upload(0, true, t1), upload(0, false, t2)})
+        << QStringList{user0, dataLine(400), notUser0, initOther("01"), dataLine(400), notUser0};
+    QTest::newRow("nor under the user of the set before")
+        << concat({set12345, upload(0, true, t1), upload(777, false, t2)})
+        << set12345Lines + QStringList{user0,
+                                       dataLine(400),
+                                       notUser0,
+                                       initOther("03"),
+                                       dataLine(400),
+                                       "RX_UDP: Template not written: its header names user "
+                                       "777, the set being received is of user 0"};
+
     QTest::newRow("largest user number")
         << upload(4294967295u, true, t1)
         << QStringList{kInit1, dataLine(400), "WRITE 4294967295-01 400 new set"};

@@ -135,6 +135,9 @@ private slots:
     void badInputFromSeveralSendersLeavesTheNextSetFiled();
     void uploadsOfTwoStationsAtOnceAreNotMixed();
     void aSenderForgottenAmongManyFilesNothing();
+    void templatesAreNotWrittenBelowTheFreeSpaceFloor();
+    void aLongDatagramIsTracedShortAndNotFiled();
+    void theReceiveBufferIsAsLargeAsTheSystemAllows();
 };
 
 void UdpReceiverTest::uploadOfTwoTemplatesIsRelayedTracedAndFiled()
@@ -347,6 +350,83 @@ void UdpReceiverTest::aSenderForgottenAmongManyFilesNothing()
     s.send(upload(6000, true, templateBytes(300, 2)), *others.back());
     QVERIFY(s.handled(2 + UdpReceiver::kMaxSenders + 6));
     QCOMPARE(s.templateFiles(), QStringList{"6000-01.DAT"});
+}
+
+void UdpReceiverTest::templatesAreNotWrittenBelowTheFreeSpaceFloor()
+{
+    ReadModeStation s;
+    qint64 free = UdpReceiver::kFreeSpaceFloor + 10 * 1024 * 1024;
+    QStringList asked;
+    s.w().udpReceiver().setFreeSpaceQuery([&](const QString &folder) {
+        asked << folder;
+        return free;
+    });
+    const QByteArray t1 = templateBytes(400, 1);
+    const QByteArray t2 = templateBytes(500, 2);
+    const auto notes = [&s] {
+        return s.rxLines().filter(QRegularExpression(QStringLiteral("Templates (not )?written")));
+    };
+
+    s.send(upload(12, true, t1));
+    QVERIFY(s.handled(4));
+    QCOMPARE(readFile(s.path("12-01.DAT")), t1);
+
+    // Below the floor: nothing is written (the old set stays whole), and it is said once.
+    free = UdpReceiver::kFreeSpaceFloor - 5 * 1024 * 1024;
+    s.send(concat({upload(12, true, t2), upload(12, false, t2), upload(34, true, t2)}));
+    QVERIFY(s.handled(16));
+    QCOMPARE(s.templateFiles(), QStringList{"12-01.DAT"});
+    QCOMPARE(readFile(s.path("12-01.DAT")), t1);
+    QCOMPARE(notes(), QStringList{"RX_UDP: Templates not written: 95 MB free for " + s.templates +
+                                  ", less than the 100 MB kept free"});
+    QVERIFY(s.rxLines().filter(QStringLiteral("Write template")).size() == 1);
+
+    // Space is back: the next template is written, and the log says so.
+    free = UdpReceiver::kFreeSpaceFloor + 1024 * 1024 * 1024;
+    s.send(upload(56, true, t2));
+    QVERIFY(s.handled(20));
+    QCOMPARE(s.templateFiles(), (QStringList{"12-01.DAT", "56-01.DAT"}));
+    QCOMPARE(notes().size(), 2);
+    QCOMPARE(notes().last(), "RX_UDP: Templates written again: 1124 MB free for " + s.templates);
+    QVERIFY(!asked.isEmpty());
+    QVERIFY(asked.filter(s.templates).size() == asked.size());
+}
+
+void UdpReceiverTest::aLongDatagramIsTracedShortAndNotFiled()
+{
+    ReadModeStation s;
+    const QByteArray tooLong = templateBytes(60000, 3);
+    const QList<QByteArray> datagrams = upload(77, true, tooLong);
+
+    s.send(datagrams);
+
+    QCOMPARE(s.f.readSent(joined(datagrams).size()), joined(datagrams)); // still relayed whole
+    QVERIFY(s.handled(4));
+    QCOMPARE(s.templateFiles(), QStringList());
+    const QStringList lines = s.rxLines();
+    QCOMPARE(lines.size(), 6);
+    QCOMPARE(lines[3],
+             "RX_UDP: " + TRACE_TEXT(tooLong.left(kLongestFullTrace)) + "... (60000 bytes)");
+    QCOMPARE(lines[4], QStringLiteral("RX_UDP: Template not kept: 60000 bytes, more than the "
+                                      "largest template (16384 bytes)"));
+    for (const QString &line : s.f.logLines())
+        QVERIFY(line.size() < 6 * kLongestFullTrace);
+}
+
+void UdpReceiverTest::theReceiveBufferIsAsLargeAsTheSystemAllows()
+{
+    QFile rmemMax(QStringLiteral("/proc/sys/net/core/rmem_max"));
+    if (!rmemMax.open(QIODevice::ReadOnly))
+        QSKIP("the system does not say how large a receive buffer may be");
+    const qint64 allowed = rmemMax.readAll().trimmed().toLongLong();
+    ReadModeStation s;
+    // Linux gives twice what is asked (the rest is its bookkeeping), up to twice its maximum.
+    const qint64 got = s.w().udpReceiver().receiveBufferBytes();
+    QVERIFY2(got >= std::min<qint64>(UdpReceiver::kReceiveBufferBytes, allowed),
+             qPrintable(QStringLiteral("%1 of %2 allowed").arg(got).arg(allowed)));
+    QCOMPARE(
+        got,
+        s.w().UDP_RX->socketOption(QAbstractSocket::ReceiveBufferSizeSocketOption).toLongLong());
 }
 
 QTEST_MAIN(UdpReceiverTest)

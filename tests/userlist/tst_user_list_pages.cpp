@@ -58,6 +58,10 @@ private slots:
     void wholeFirstPageOfThreeUsersDecodes();
     void tenThousandUsersDecode();
     void anyBytesDecodeWithoutHarm();
+    void aReplyKeepsNoMoreThanItAnnounces_data();
+    void aReplyKeepsNoMoreThanItAnnounces();
+    void theListStopsAtItsLargestNumberOfUsers_data();
+    void theListStopsAtItsLargestNumberOfUsers();
 };
 
 void UserListPagesTest::expectationFollowsPageAndCount_data()
@@ -80,6 +84,92 @@ void UserListPagesTest::expectationFollowsPageAndCount_data()
     QTest::newRow("page beyond a count of 0") << later << 2 << 0 << kPollFullTime << 0;
     QTest::newRow("garbage of 26 bytes on page 1")
         << QByteArray(26, char(0xFF)) << 1 << 100 << qsizetype(0xFFFF + 30) << 255;
+}
+
+// A page reply is kept up to the length its header announces (before the header, up to the
+// longest any page can announce); a unit streaming beyond it is dropped as it arrives.
+void UserListPagesTest::aReplyKeepsNoMoreThanItAnnounces_data()
+{
+    QTest::addColumn<QList<QByteArray>>("chunks");
+    QTest::addColumn<int>("page");
+    QTest::addColumn<int>("countBefore");
+    QTest::addColumn<QByteArray>("kept");
+    QTest::addColumn<qsizetype>("dropped");
+
+    const QByteArray eightBytes = records({{1001, 1}});
+    const QByteArray page1 = firstPage(1, eightBytes);
+    const QByteArray stream(100000, '\x07');
+    QTest::newRow("page 1 of 8 bytes, then a stream")
+        << QList<QByteArray>{page1 + stream.left(500), stream, stream} << 1 << 100 << page1
+        << qsizetype(500 + 2 * stream.size());
+    QTest::newRow("page 1 arriving byte by byte keeps it all") << [&] {
+        QList<QByteArray> bytes;
+        for (const char c : page1)
+            bytes << QByteArray(1, c);
+        return bytes;
+    }() << 1 << 100 << page1 << qsizetype(0);
+    const QByteArray later = block(3, records({{7, 2}}));
+    QTest::newRow("later page, then a stream")
+        << QList<QByteArray>{later, stream} << 2 << 3 << later << stream.size();
+    QTest::newRow("last page (polled for its full time), then a stream")
+        << QList<QByteArray>{later, stream} << 3 << 3 << later << stream.size();
+    const QByteArray garbage(200000, char(0xFF));
+    QTest::newRow("garbage announcing the longest page")
+        << QList<QByteArray>{garbage} << 1 << 100 << garbage.left(0xFFFF + 30)
+        << garbage.size() - (0xFFFF + 30);
+    QTest::newRow("header not read yet: the longest page is kept")
+        << QList<QByteArray>{garbage.left(20), garbage} << 0 << 100 << garbage.left(kLongestReply)
+        << 20 + garbage.size() - kLongestReply;
+}
+
+void UserListPagesTest::aReplyKeepsNoMoreThanItAnnounces()
+{
+    QFETCH(QList<QByteArray>, chunks);
+    QFETCH(int, page);
+    QFETCH(int, countBefore);
+    // As the page read does: the header is read once enough bytes are there (page 0: never).
+    QByteArray reply;
+    qsizetype announced = 0;
+    qsizetype dropped = 0;
+    for (const QByteArray &chunk : chunks) {
+        dropped += appendBounded(reply, chunk, announced);
+        QVERIFY(reply.size() <= kLongestReply);
+        if (page > 0 && announced == 0 && reply.size() >= kLengthKnownAt) {
+            announced = expect(reply, page, countBefore).announced;
+            dropped += appendBounded(reply, {}, announced);
+        }
+    }
+    QTEST(reply, "kept");
+    QTEST(dropped, "dropped");
+}
+
+void UserListPagesTest::theListStopsAtItsLargestNumberOfUsers_data()
+{
+    QTest::addColumn<qsizetype>("users");
+    QTest::addColumn<qsizetype>("listed");
+    QTest::addColumn<bool>("cut");
+    QTest::newRow("as many as a large unit holds") << qsizetype(60000) << qsizetype(60000) << false;
+    QTest::newRow("the largest number") << kMaxUsers << kMaxUsers << false;
+    QTest::newRow("one more") << kMaxUsers + 1 << kMaxUsers << true;
+    // 100 pages of 65,535 bytes of records, each a user of its own.
+    QTest::newRow("every record of 100 full pages")
+        << qsizetype(kMaxPages) * (0xFFFF / kRecordBytes) << kMaxUsers << true;
+}
+
+void UserListPagesTest::theListStopsAtItsLargestNumberOfUsers()
+{
+    QFETCH(qsizetype, users);
+    QByteArray data;
+    data.reserve(users * kRecordBytes);
+    for (qsizetype user = 1; user <= users; ++user)
+        data += record(quint32(user), 1);
+    QFETCH(bool, cut);
+    bool wasCut = !cut; // the call sets it either way
+    const QList<UnitUser> listed = groupRecords(data, &wasCut);
+    QTEST(listed.size(), "listed");
+    QCOMPARE(wasCut, cut);
+    QCOMPARE(listed.last().number, QString::number(listed.size()));
+    QCOMPARE(listed.last().templates, 1);
 }
 
 void UserListPagesTest::expectationFollowsPageAndCount()

@@ -2,6 +2,7 @@
 #include "enroll/TemplateBackup.h"
 #include "enroll/TemplateNumberRequest.h"
 #include "enroll/TemplateStore.h"
+#include "enroll/UserListPages.h"
 #include "link/Frame.h"
 #include "link/SerialLink.h"
 #include "link/Supervision.h"
@@ -25,9 +26,11 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <functional>
 
 #include <arpa/inet.h>
@@ -147,6 +150,80 @@ QString line(const char *user, int count)
     return QString::fromLatin1(user).leftJustified(37, u' ') + u' ' + QString::number(count);
 }
 
+// Something answering on a unit's TCP port that, asked for the user list, sends a page header
+// and then records without end, as fast as the station takes them.
+class StreamingUnit : public QObject
+{
+public:
+    // The header sent after the first request: how many pages and how many data bytes.
+    StreamingUnit(int pageCount, int dataLength, const QByteArray &firstData = {})
+        : m_pageCount(pageCount), m_dataLength(dataLength), m_firstData(firstData)
+    {
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            m_socket = m_server.nextPendingConnection();
+            connect(m_socket, &QTcpSocket::readyRead, this, &StreamingUnit::requestArrived);
+        });
+        connect(&m_stream, &QTimer::timeout, this, &StreamingUnit::sendMore);
+        m_stream.setInterval(0);
+    }
+
+    bool listen() { return m_server.listen(QHostAddress::LocalHost); }
+    quint16 port() const { return m_server.serverPort(); }
+    int requests() const { return m_requests; }
+    qint64 streamed() const { return m_streamed; }
+    void stop() { m_stream.stop(); }
+
+private:
+    void requestArrived()
+    {
+        m_pending += m_socket->readAll();
+        for (; m_pending.size() >= Frame::kLength; m_pending.remove(0, Frame::kLength)) {
+            if (++m_requests > 1)
+                continue; // the stream goes on whatever is asked
+            QByteArray header(8, '\0');
+            header[0] = char(m_pageCount);
+            header[5] = char(m_dataLength >> 8);
+            header[6] = char(m_dataLength & 0xFF);
+            m_socket->write(Frame::frame(Frame::body(0x86, QByteArray(8, '\0'), 0x61)) +
+                            Frame::frame(Frame::body(0x86, header, 0x00)) + m_firstData +
+                            (m_firstData.isEmpty() ? QByteArray() : Frame::trailer(m_firstData)));
+            m_stream.start();
+        }
+    }
+
+    // Records of users that all differ from the one before; every byte is 0x80 or more, so
+    // that wherever a page header is read in them it announces a long page.
+    void sendMore()
+    {
+        if (!m_socket || m_socket->state() != QAbstractSocket::ConnectedState) {
+            m_stream.stop();
+            return;
+        }
+        if (m_socket->bytesToWrite() > 512 * 1024)
+            return;
+        QByteArray chunk;
+        chunk.reserve(64 * 1024);
+        while (chunk.size() < 64 * 1024) {
+            const quint32 n = m_next++;
+            chunk += char(0x80 | (n & 0x7F));
+            chunk += char(0x80 | ((n >> 7) & 0x7F));
+            chunk += char(0x80 | ((n >> 14) & 0x7F));
+            chunk += QByteArray(5, char(0xFF));
+        }
+        m_streamed += m_socket->write(chunk);
+    }
+
+    QTcpServer m_server;
+    QTcpSocket *m_socket = nullptr;
+    QTimer m_stream;
+    QByteArray m_pending;
+    const int m_pageCount, m_dataLength;
+    const QByteArray m_firstData;
+    int m_requests = 0;
+    quint32 m_next = 0;
+    qint64 m_streamed = 0;
+};
+
 } // namespace
 
 class UserListWindowTest : public QObject
@@ -161,6 +238,8 @@ private slots:
     void silentTcpAddressTimesOutAfterThreeSeconds();
     void serialLinkDownRefusesToOpen();
     void deleteAndSynchronizeFromTheList();
+    void aUnitStreamingWithoutEndIsBounded_data();
+    void aUnitStreamingWithoutEndIsBounded();
 
 private:
     // A station on serial port 7 linked to a unit process; the status reads "Connected".
@@ -427,6 +506,79 @@ void UserListWindowTest::deleteAndSynchronizeFromTheList()
     const QList<QByteArray> sent = target.take(25);
     QCOMPARE(sent.size(), 25);
     QCOMPARE(sent[0], Frame::deleteUser(*USER_NUMBER_TO_BYTES(1002)));
+}
+
+// A unit (or anything answering in its place) that sends more than it announces, or announces
+// nonsense, and never stops: the station keeps no more than each page announces and no more
+// users than a list holds, the read ends, and nothing of it stays once the window is closed.
+void UserListWindowTest::aUnitStreamingWithoutEndIsBounded_data()
+{
+    QTest::addColumn<int>("pageCount");
+    QTest::addColumn<int>("dataLength");
+    QTest::addColumn<QByteArray>("firstData");
+    QTest::addColumn<int>("requests");
+    QTest::addColumn<QStringList>("lines"); // empty: as many as a list holds
+    QTest::newRow("one page of 8 bytes, then records")
+        << 1 << 8 << QByteArray::fromHex("E903000001000000") << 1 << QStringList{line("1001", 1)};
+    QTest::newRow("a header announcing 100 full pages, then records")
+        << 100 << 0xFFFF << QByteArray() << UserListPages::kMaxPages << QStringList();
+}
+
+void UserListWindowTest::aUnitStreamingWithoutEndIsBounded()
+{
+    QFETCH(int, pageCount);
+    QFETCH(int, dataLength);
+    QFETCH(QByteArray, firstData);
+    QFETCH(QStringList, lines);
+    StreamingUnit unit(pageCount, dataLength, firstData);
+    QVERIFY(unit.listen());
+    StationFixture f(0, unit.port());
+    f.clock.setRealTimeFactor(0.05);
+    f.w().targetList().addEntry(QStringLiteral("127.0.0.1"));
+    f.w().LST_IP->setCurrentRow(0);
+
+    // What the station holds of the page being read, looked at while it reads.
+    qsizetype largestPage = 0;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this,
+            [&] { largestPage = std::max(largestPage, f.w().RX_EMPREINTE.size()); });
+    watch.start(1);
+
+    WindowSeen seen;
+    QString banner;
+    whenWindowLoaded([&](F_VIEW_USERS &v) {
+        seen = look(v);
+        banner = f.w().AFF_MSG[1]->text();
+        v.B_IP_ADD->click();
+    });
+    const double start = f.clock.secondsSinceMidnight();
+    f.w().unitUserList().B_TCP_VIEW_USR_LST_Click();
+    const double spent = f.clock.secondsSinceMidnight() - start;
+    watch.stop();
+    unit.stop();
+
+    QTEST(unit.requests(), "requests");
+    QVERIFY2(unit.streamed() > 4 * UserListPages::kLongestReply,
+             qPrintable(QString::number(unit.streamed())));
+    QVERIFY2(largestPage <= UserListPages::kLongestReply, qPrintable(QString::number(largestPage)));
+    if (lines.isEmpty()) {
+        QCOMPARE(seen.lines.size(), UserListPages::kMaxUsers);
+        QCOMPARE(banner, QStringLiteral("The unit listed more than 100000 users: only the first "
+                                        "100000 are shown."));
+    } else {
+        QCOMPARE(seen.lines, lines);
+    }
+    QCOMPARE(
+        seen.caption,
+        QStringLiteral("View active users in this Trelvane (%1 users)").arg(seen.lines.size()));
+    // Each page ends once its announced length is there (at most 2 s each).
+    QVERIFY2(spent < UserListPages::kMaxPages * TemplateNumberRequest::kPageSeconds + 5,
+             qPrintable(QString::number(spent)));
+    QVERIFY(f.w().SW_COMM[0]->isChecked());
+    QVERIFY(!f.w().TCP_SOURCE->isOpen());
+    // Nothing of the list outlives its window.
+    QVERIFY(f.w().templateNumberRequest().lastLines().isEmpty());
+    QCOMPARE(f.w().RX_EMPREINTE.capacity(), 0);
 }
 
 QTEST_MAIN(UserListWindowTest)
