@@ -7,7 +7,8 @@
 # passes with --folder and the package's postinst makes for the system group `trelvane`
 # (2770: the group's members share it, nobody else enters). The simulated unit goes to
 # /usr/bin, the menu entry, icon, manual pages and AppStream data to the desktop's places.
-set(TRELVANE_INSTALL_FOLDER /opt/trelvane/bin CACHE PATH "Folder of the installed program")
+# Not a cache entry: the menu entry, the maintainer scripts and the manual page name it too.
+set(TRELVANE_PROGRAM_FOLDER /opt/trelvane/bin)
 set(TRELVANE_PACKAGE_RELEASE 2 CACHE STRING "Debian revision of the package")
 
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
@@ -15,7 +16,7 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 set(pkgsrc ${CMAKE_SOURCE_DIR}/packaging)
 set(pkgdoc /usr/share/doc/trelvane-enrollment)
 
-install(TARGETS TrelvaneEnrollment RUNTIME DESTINATION ${TRELVANE_INSTALL_FOLDER})
+install(TARGETS TrelvaneEnrollment RUNTIME DESTINATION ${TRELVANE_PROGRAM_FOLDER})
 install(TARGETS trelvane-unit RUNTIME DESTINATION /usr/bin)
 install(FILES ${pkgsrc}/trelvane-enrollment.desktop DESTINATION /usr/share/applications)
 install(FILES ${pkgsrc}/trelvane-enrollment.svg
@@ -57,10 +58,10 @@ set(CPACK_DEBIAN_PACKAGE_RELEASE ${TRELVANE_PACKAGE_RELEASE})
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# libqxcb.so, the window's X11 platform plugin, is part of libqt6gui6 in Debian 12 and comes
-# with the shared-library dependencies; the recommended qt6-qpa-plugins and platform theme are
-# not needed to open the window. The ping test runs ping in a terminal window.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser, libqt6gui6 (>= 6.4)")
+# libqxcb.so, the window's X11 platform plugin, is part of libqt6gui6 in Debian 12, which the
+# shared-library dependencies bring; libqt6gui6's recommended qt6-qpa-plugins (VNC, touch) and
+# platform theme are not needed to open the window. The ping test runs ping in a terminal.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS adduser)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "iputils-ping, xterm | x-terminal-emulator")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://trelvane.invalid/")
 # CPack puts the summary first and turns the empty line into the paragraph separator.
