@@ -49,6 +49,7 @@ QString usageText()
                "                     [--baud N] [--template-bytes N] [--enroll-templates N]\n"
                "                     [--page-records N] [--auto-enroll MS] [--seed-users N]\n"
                "                     [--templates-per-user K] [--verbose] [--daemon]\n"
+               "       trelvane-unit --help | --version\n"
                "At least one of --serial, --tcp, --udp. TCP port defaults to %1, UDP to %2.\n"
                "Standard input: %3\n")
         .arg(kDefaultTcpPort)
@@ -214,6 +215,10 @@ int main(int argc, char *argv[])
     const QStringList args = QCoreApplication::arguments();
     if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
         QTextStream(stdout) << usageText();
+        return 0;
+    }
+    if (args.contains(QStringLiteral("--version"))) {
+        QTextStream(stdout) << "trelvane-unit " TRELVANE_VERSION "\n";
         return 0;
     }
     QString error;
