@@ -213,18 +213,6 @@ int createTemporary(const QString &folder, const QString &baseName, QByteArray &
     return -1;
 }
 
-void syncFolder(const QString &folder)
-{
-    // The rename is on the disk only once the folder is; a failure here loses no data the
-    // caller could still save, so it is not reported.
-    const int fd =
-        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
 } // namespace
 
 Result replace(const QString &path, const QByteArray &bytes, unsigned mode)
@@ -259,7 +247,8 @@ Result replace(const QString &path, const QByteArray &bytes, unsigned mode)
             return refusal(QStringLiteral("is a folder"));
         return failure(systemError(error));
     }
-    syncFolder(folder);
+    // The folder itself is not flushed: after a crash the name holds either the old file or
+    // the new one, both whole, and a flush per template would hold up the backup's replies.
     return success();
 }
 
