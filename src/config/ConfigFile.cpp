@@ -4,6 +4,7 @@
 #include "config/ModeSwitch.h"
 #include "config/TargetList.h"
 #include "platform/Dialogs.h"
+#include "platform/SafeFile.h"
 #include "util/Blanks.h"
 
 #include <QDir>
@@ -13,7 +14,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScopeGuard>
 #include <QSignalBlocker>
 
@@ -122,12 +122,13 @@ QByteArray ConfigFile::content() const
 bool ConfigFile::writeFile(const QByteArray &bytes) const
 {
     // The new file is written beside the old one and renamed over it only when complete,
-    // so that a failed or interrupted save never leaves a missing or partial configuration.
-    // Unbuffered, so that a short write (disk full, size limit) shows in write()'s count: a
-    // buffered one can pass through commit() unnoticed.
-    QSaveFile file(filePath());
-    return file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
-           file.write(bytes) == bytes.size() && file.commit();
+    // so that a failed or interrupted save never leaves a missing or partial configuration;
+    // a link planted at the name is refused, never written through.
+    const SafeFile::Result result = SafeFile::replace(filePath(), bytes);
+    if (!result.ok)
+        w.WRITE_LOG(QStringLiteral("Configuration not written to ") + filePath() +
+                    QStringLiteral(": ") + result.reason);
+    return result.ok;
 }
 
 bool ConfigFile::B_SAVE_CFG_Click()

@@ -6,6 +6,7 @@
 #include "config/PasswordFile.h"
 #include "link/KeyboardWedge.h"
 #include "platform/Dialogs.h"
+#include "platform/SafeFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -16,7 +17,6 @@
 #include <QNetworkInterface>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSaveFile>
 #include <QUdpSocket>
 
 ModeSwitch::ModeSwitch(F_MAIN &w) : w(w)
@@ -122,13 +122,14 @@ void ModeSwitch::definePassword()
 
 bool ModeSwitch::writePassword(const QString &answer)
 {
-    // Unbuffered, so that a short write (disk full, size limit) shows in write()'s count: a
-    // buffered one can pass through commit() unnoticed, and an empty or cut password file
-    // would open enroll mode to anybody.
-    QSaveFile file(passwordFilePath());
-    const QByteArray line = PasswordFile::content(answer);
-    return file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
-           file.write(line) == line.size() && file.commit();
+    // Replaced whole or not at all (an empty or cut password file would open enroll mode to
+    // anybody), readable by the group only, and never written through a planted link.
+    const SafeFile::Result result =
+        SafeFile::replace(passwordFilePath(), PasswordFile::content(answer));
+    if (!result.ok)
+        w.WRITE_LOG(QStringLiteral("Enroll password not written to ") + passwordFilePath() +
+                    QStringLiteral(": ") + result.reason);
+    return result.ok;
 }
 
 bool ModeSwitch::passwordMatches()

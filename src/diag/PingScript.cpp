@@ -24,6 +24,19 @@ QString shellQuoted(const QString &text)
     return u'\'' + quoted + u'\'';
 }
 
+// A control character of an entry (ESC, BEL, a line break, a C1 control) would reach the
+// console as a control sequence: retitle it, swallow what follows, or fake other lines.
+// It is shown as a visible placeholder instead.
+QString withoutControls(QString text)
+{
+    for (QChar &c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7F && u <= 0x9F))
+            c = u'?';
+    }
+    return text;
+}
+
 } // namespace
 
 QByteArray windowsScript(const QList<Entry> &entries)
@@ -47,9 +60,12 @@ QByteArray posixScript(const QList<Entry> &entries)
     for (const Entry &entry : entries) {
         const QString address = entry.text.left(kEntryChars);
         if (entry.ticked) {
-            lines.append(QStringLiteral("echo ") + shellQuoted(address));
-            lines.append(QStringLiteral("ping -c 1 -s 10 -W 0.5 ") +
-                         shellQuoted(address.trimmed()));
+            // printf prints the text as it is (echo may expand a written-out "\033"), and
+            // "--" keeps an address that starts with "-" from being read as an option.
+            const QString shown = withoutControls(address);
+            lines.append(QStringLiteral("printf '%s\\n' ") + shellQuoted(shown));
+            lines.append(QStringLiteral("ping -c 1 -s 10 -W 0.5 -- ") +
+                         shellQuoted(shown.trimmed()));
         }
         lines.append(QStringLiteral("echo ") + QString(kSeparatorWidth, u'-'));
     }

@@ -115,10 +115,15 @@ void TemplateBackup::storeTemplate(const QString &userText, int templateNumber,
     TemplateStore &store = w.templateStore();
     const QString path = store.path(userText, templateNumber);
     // A failed write is not reported as a save; the fetch goes on either way.
-    if (store.write(userText, templateNumber, bytes)) {
+    SafeFile::Result outcome;
+    if (store.write(userText, templateNumber, bytes, &outcome)) {
         w.AFF_LOG_MSG(QStringLiteral("Save user template to: ") + path, 2);
     } else {
-        m_saveError = QStringLiteral("Cannot save user template to: ") + path;
+        // Something planted at the name is named, so that the operator can have it removed.
+        m_saveError = QStringLiteral("Cannot save user template to: ") + path +
+                      (outcome.refused ? QStringLiteral(": it ") + outcome.reason +
+                                             QStringLiteral(". Have it removed.")
+                                       : QString());
         w.AFF_LOG_MSG(m_saveError, 2);
     }
 }

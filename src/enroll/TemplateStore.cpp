@@ -1,13 +1,13 @@
 #include "enroll/TemplateStore.h"
 
 #include "app/F_MAIN.h"
+#include "platform/SafeFile.h"
 #include "util/NumericValue.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -119,20 +119,22 @@ QString TemplateStore::path(const QString &userText, int templateNumber) const
     return folder() + fileName(userText, templateNumber);
 }
 
-bool TemplateStore::write(const QString &userText, int templateNumber, const QByteArray &bytes)
+bool TemplateStore::write(const QString &userText, int templateNumber, const QByteArray &bytes,
+                          SafeFile::Result *outcome)
 {
-    if (!folderExists() || leavesFolder(userText))
-        return false;
-    // QSaveFile writes a temporary file beside the target and renames it over the old one
-    // on commit: a write that stops half way leaves the old template as it was. Unbuffered,
-    // so that a short write (disk full, size limit) shows in write()'s count: a buffered one
-    // can pass through commit() unnoticed.
-    QSaveFile file(path(userText, templateNumber));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
-    if (file.write(bytes) != bytes.size())
-        return false; // the destructor discards the temporary file
-    return file.commit();
+    SafeFile::Result result;
+    if (!folderExists())
+        result.reason = QStringLiteral("the templates folder does not exist");
+    else if (leavesFolder(userText))
+        result.reason = QStringLiteral("the user number is not a file name");
+    else
+        // Written under a temporary name beside the old file and renamed over it when
+        // complete: a write that stops half way leaves the old template as it was, and a
+        // link planted at the name is refused, never written through.
+        result = SafeFile::replace(path(userText, templateNumber), bytes);
+    if (outcome)
+        *outcome = result;
+    return result.ok;
 }
 
 QStringList TemplateStore::list(const QString &userText) const
@@ -155,15 +157,11 @@ QStringList TemplateStore::listAll() const
     return inListingOrder(names);
 }
 
-std::optional<QByteArray> TemplateStore::read(const QString &filePath) const
+std::optional<QByteArray> TemplateStore::read(const QString &filePath, QString *reason) const
 {
-    QFile file(filePath);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return std::nullopt;
-    return bytes;
+    // What goes out to the network is only ever the station's own regular file: a link in
+    // the folder may point at any file the operator can read.
+    return SafeFile::readRegular(filePath, kMaxReadBytes, reason);
 }
 
 int TemplateStore::removeUser(const QString &userText,
@@ -174,7 +172,8 @@ int TemplateStore::removeUser(const QString &userText,
         const QString filePath = folder() + name;
         if (beforeEach)
             beforeEach(filePath);
-        if (QFile::remove(filePath))
+        // The name goes; a link's target is never touched.
+        if (SafeFile::remove(filePath).ok)
             ++removed;
     }
     return removed;
@@ -205,5 +204,7 @@ QStringList TemplateStore::folderFileNames() const
 {
     if (!folderExists())
         return {};
-    return QDir(folder()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    // System: a dangling link or a pipe at a template's name is listed too, so that deleting
+    // the user removes it and sending it is refused with a log line, not passed over unseen.
+    return QDir(folder()).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/SafeFile.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -24,8 +26,11 @@ public:
     QString path(const QString &userText, int templateNumber) const;
 
     // Replaces the file whole (written under a temporary name, then renamed over the old
-    // one). False when the folder is missing or not writable; the old file then stays.
-    bool write(const QString &userText, int templateNumber, const QByteArray &bytes);
+    // one), readable and writable by the group only. False when the folder is missing or not
+    // writable, or when the name is refused (a link or anything but a regular file: outcome
+    // says so, with the reason); the old file (or the link) then stays as it was.
+    bool write(const QString &userText, int templateNumber, const QByteArray &bytes,
+               SafeFile::Result *outcome = nullptr);
 
     // Names (without folder) of the user's templates: exactly the user text, "-", the
     // template number in digits and ".DAT" (the extension in any letter case); never a
@@ -41,10 +46,15 @@ public:
     // unit needs: template 1 starts a user's set afresh.
     static bool listedBefore(const QString &a, const QString &b);
 
-    // The whole file, or nothing when it cannot be read.
-    std::optional<QByteArray> read(const QString &filePath) const;
+    // A template file is never larger than this when read to be sent: far above any real
+    // template (a few kilobytes), it keeps a planted huge file from being loaded whole.
+    static constexpr qint64 kMaxReadBytes = 1024 * 1024;
+    // The whole file, or nothing (with the reason) when it cannot be read, is a link or not
+    // a regular file, or is larger than kMaxReadBytes.
+    std::optional<QByteArray> read(const QString &filePath, QString *reason = nullptr) const;
 
-    // Deletes every template file of the user; beforeEach is called with each full path
+    // Deletes every template file of the user (names only: a link goes, its target stays);
+    // beforeEach is called with each full path
     // before it is removed. Returns the number of files removed.
     int removeUser(const QString &userText,
                    const std::function<void(const QString &)> &beforeEach = {});

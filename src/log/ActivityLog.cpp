@@ -2,10 +2,11 @@
 
 #include "app/F_MAIN.h"
 #include "platform/Clock.h"
+#include "platform/SafeFile.h"
 #include "util/EightBitText.h"
 
 #include <QCheckBox>
-#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -55,19 +56,23 @@ bool ActivityLog::WRITE_LOG(const QString &text)
     // The date and time are read once, so a line written on the stroke of midnight goes
     // to the file of the day its time stamp names.
     const QDateTime now = w.clock().now();
-    QFile file(w.AFF_CURDIR->text() + fileNameFor(now.date()));
-    QByteArray out;
-    if (!file.exists()) {
+    const QString path = w.AFF_CURDIR->text() + fileNameFor(now.date());
+    QByteArray header;
+    if (!QFileInfo::exists(path)) {
         for (const QString &line : headerLines())
-            out += toEightBit(line) + kLineEnd;
-        out += kLineEnd;
+            header += toEightBit(line) + kLineEnd;
+        header += kLineEnd;
     }
-    out += toEightBit(now.time().toString(QStringLiteral("HH:mm:ss")) + QLatin1Char(' ') + text) +
-           kLineEnd;
-    // Opened and closed per line: every line is on disk when this returns.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-        return false;
-    const bool written = file.write(out) == out.size();
-    file.close();
-    return written && file.error() == QFileDevice::NoError;
+    const QByteArray entry =
+        toEightBit(now.time().toString(QStringLiteral("HH:mm:ss")) + QLatin1Char(' ') + text) +
+        kLineEnd;
+    // Opened and closed per line: every line is on disk when this returns. The header goes
+    // only into a file this call creates; a link planted at the name is refused.
+    const SafeFile::Result result = SafeFile::append(path, header, entry);
+    if (!result.ok && result.reason != m_lastRefusal) {
+        // The log cannot carry its own failure; said once per cause, not once per line.
+        qWarning("Activity log %s not written: %s", qPrintable(path), qPrintable(result.reason));
+    }
+    m_lastRefusal = result.ok ? QString() : result.reason;
+    return result.ok;
 }

@@ -25,4 +25,5 @@ public:
 
 private:
     F_MAIN &w;
+    QString m_lastRefusal; // why the last line was not written, reported once
 };

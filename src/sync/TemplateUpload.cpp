@@ -103,6 +103,18 @@ bool TemplateUpload::UPLOAD_TEMPLATE(const QString &user, const QString &templat
     if (!userBytes)
         return false;
 
+    // Always a file path: the templates folder has no drive letter to recognise it by. The
+    // file is read before anything is sent: a unit that got the two headers takes the next
+    // datagram it receives as the template, so headers without data would spoil the next
+    // upload. A link or anything but a regular file is refused: its bytes never leave.
+    QString reason;
+    const std::optional<QByteArray> data = w.templateStore().read(templatePath, &reason);
+    if (!data) {
+        w.WRITE_LOG(QStringLiteral("Template file not sent: ") + templatePath +
+                    QStringLiteral(": ") + reason);
+        return false;
+    }
+
     const bool sourceLink = target.toUpper().contains(QStringLiteral("COM"));
     setDestination(target);
 
@@ -115,9 +127,7 @@ bool TemplateUpload::UPLOAD_TEMPLATE(const QString &user, const QString &templat
         return false;
     w.ID_PAUSE(kAfterSecondHeader);
 
-    // Always a file path: the templates folder has no drive letter to recognise it by.
-    const std::optional<QByteArray> data = w.templateStore().read(templatePath);
-    if (!data || !sendOnRoute(sourceLink, *data))
+    if (!sendOnRoute(sourceLink, *data))
         return false;
     w.ID_PAUSE(kAfterData);
 

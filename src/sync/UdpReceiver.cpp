@@ -166,8 +166,10 @@ void UdpReceiver::fileTemplate(const ReceiveDecision::Write &write)
     // A new set of this user replaces the old one whole: no template of it survives.
     if (write.startsNewSet && QFileInfo::exists(path))
         store.removeUser(write.userText);
-    if (store.write(write.userText, write.templateNumber, write.bytes))
+    SafeFile::Result outcome;
+    if (store.write(write.userText, write.templateNumber, write.bytes, &outcome))
         w.WRITE_LOG(kPrefix + QStringLiteral("Write template to ") + path);
     else
-        w.WRITE_LOG(kPrefix + QStringLiteral("Template could not be written to ") + path);
+        w.WRITE_LOG(kPrefix + QStringLiteral("Template could not be written to ") + path +
+                    QStringLiteral(": ") + outcome.reason);
 }

@@ -3,11 +3,19 @@
 #include "diag/PingTest.h"
 #include "support/StationFixture.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -28,6 +36,32 @@ QList<PingScript::Entry> threeEntriesSecondTicked()
             {TargetList::entryText(QStringLiteral("10.0.0.3"), QStringLiteral("Gate")), false}};
 }
 
+QByteArray contentOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+mode_t modeOf(const QString &path)
+{
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & 07777) : 0;
+}
+
+// A ping that only says what it was given, one argument per bracket.
+bool writeStubPing(const QString &folder)
+{
+    const QString path = folder + QStringLiteral("/ping");
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write("#!/bin/sh\nprintf 'ping'\nfor a in \"$@\"; do printf ' [%s]' \"$a\"; done\n"
+               "printf '\\n'\n");
+    file.close();
+    return file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                               QFileDevice::ExeOwner);
+}
+
 } // namespace
 
 class PingTestTest : public QObject
@@ -37,6 +71,10 @@ private slots:
     void windowsScriptOfThreeEntriesWithTheSecondTicked();
     void posixScriptDoesTheSameTest();
     void posixScriptKeepsAnEntryFromTheShell();
+    void hostileEntryReachesTheConsoleOnlyAsText_data();
+    void hostileEntryReachesTheConsoleOnlyAsText();
+    void scriptNameTakenByALinkIsRefused_data();
+    void scriptNameTakenByALinkIsRefused();
     void clickWritesTheScriptAndStartsItInAConsole();
     void clickWithoutCurrentEntryDoesNothing();
     void consoleThatCannotStartIsReported();
@@ -59,8 +97,8 @@ void PingTestTest::posixScriptDoesTheSameTest()
 {
     QCOMPARE(linesOf(PingScript::posixScript(threeEntriesSecondTicked()), "\n"),
              (QStringList{QStringLiteral("#!/bin/sh"), QStringLiteral("echo ") + kHyphens,
-                          QStringLiteral("echo '10.0.0.2       '"),
-                          QStringLiteral("ping -c 1 -s 10 -W 0.5 '10.0.0.2'"),
+                          QStringLiteral("printf '%s\\n' '10.0.0.2       '"),
+                          QStringLiteral("ping -c 1 -s 10 -W 0.5 -- '10.0.0.2'"),
                           QStringLiteral("echo ") + kHyphens, QStringLiteral("echo ") + kHyphens,
                           QStringLiteral("printf 'Press Enter to close this window. '"),
                           QStringLiteral("read answer")}));
@@ -69,8 +107,125 @@ void PingTestTest::posixScriptDoesTheSameTest()
 void PingTestTest::posixScriptKeepsAnEntryFromTheShell()
 {
     const QByteArray script = PingScript::posixScript({{QStringLiteral("a'b;rm -rf x"), true}});
-    QVERIFY(script.contains("echo 'a'\\''b;rm -rf x'\n"));
-    QVERIFY(script.contains("ping -c 1 -s 10 -W 0.5 'a'\\''b;rm -rf x'\n"));
+    QVERIFY(script.contains("printf '%s\\n' 'a'\\''b;rm -rf x'\n"));
+    QVERIFY(script.contains("ping -c 1 -s 10 -W 0.5 -- 'a'\\''b;rm -rf x'\n"));
+}
+
+void PingTestTest::hostileEntryReachesTheConsoleOnlyAsText_data()
+{
+    // The entry as typed into the target list; what the console must print for it and what
+    // ping must be given (at most 15 characters, controls shown as "?").
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("printed");
+    QTest::addColumn<QString>("address");
+    QTest::newRow("a written-out escape sequence")
+        << QStringLiteral("\\033]0;x\\a") << QStringLiteral("\\033]0;x\\a")
+        << QStringLiteral("\\033]0;x\\a");
+    QTest::newRow("a raw escape sequence that retitles the window")
+        << QStringLiteral("\x1b]0;x\x07 10.0.0.1") << QStringLiteral("?]0;x? 10.0.0.1")
+        << QStringLiteral("?]0;x? 10.0.0.1");
+    QTest::newRow("a raw escape that would swallow the output")
+        << QStringLiteral("\x1b[8m10.0.0.1") << QStringLiteral("?[8m10.0.0.1")
+        << QStringLiteral("?[8m10.0.0.1");
+    QTest::newRow("an 8-bit control sequence introducer")
+        << QStringLiteral("\u009b2J10.0.0.1") << QStringLiteral("?2J10.0.0.1")
+        << QStringLiteral("?2J10.0.0.1");
+    QTest::newRow("a line break faking another result")
+        << QStringLiteral("a\nb\rc\td") << QStringLiteral("a?b?c?d") << QStringLiteral("a?b?c?d");
+    QTest::newRow("an option for ping")
+        << QStringLiteral("-f") << QStringLiteral("-f") << QStringLiteral("-f");
+    QTest::newRow("an option for printf")
+        << QStringLiteral("-v x 10.0.0.1") << QStringLiteral("-v x 10.0.0.1")
+        << QStringLiteral("-v x 10.0.0.1");
+    QTest::newRow("a command substitution")
+        << QStringLiteral("$(touch x)") << QStringLiteral("$(touch x)")
+        << QStringLiteral("$(touch x)");
+    QTest::newRow("backticks") << QStringLiteral("`touch x`") << QStringLiteral("`touch x`")
+                               << QStringLiteral("`touch x`");
+    QTest::newRow("quotes") << QStringLiteral("a'b\"c';touch x")
+                            << QStringLiteral("a'b\"c';touch x")
+                            << QStringLiteral("a'b\"c';touch x");
+    QTest::newRow("a printf format")
+        << QStringLiteral("%s%n%d 10.0.0.1") << QStringLiteral("%s%n%d 10.0.0.1")
+        << QStringLiteral("%s%n%d 10.0.0.1");
+}
+
+void PingTestTest::hostileEntryReachesTheConsoleOnlyAsText()
+{
+    QFETCH(QString, entry);
+    QFETCH(QString, printed);
+    QFETCH(QString, address);
+    const QByteArray script = PingScript::posixScript({{entry, true}});
+
+    // The script itself carries no control character but its line ends.
+    for (const char c : script)
+        QVERIFY2(c == '\n' || (quint8(c) >= 0x20 && quint8(c) != 0x7F), script.constData());
+
+    const QString sh = QStandardPaths::findExecutable(QStringLiteral("sh"));
+    if (sh.isEmpty())
+        QSKIP("no sh to run the script with");
+    QTemporaryDir work;
+    QVERIFY(writeStubPing(work.path()));
+    const QString scriptPath = work.filePath(QStringLiteral("OMBRIX_PING.BAT"));
+    {
+        QFile file(scriptPath);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(script);
+    }
+    QProcess run;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PATH"), work.path() + u':' + env.value(QStringLiteral("PATH")));
+    run.setProcessEnvironment(env);
+    run.setWorkingDirectory(work.path());
+    run.setStandardInputFile(QProcess::nullDevice());
+    run.start(sh, {scriptPath});
+    QVERIFY(run.waitForFinished(10000));
+    const QByteArray output = run.readAllStandardOutput();
+
+    for (const char c : output)
+        QVERIFY2(c == '\n' || (quint8(c) >= 0x20 && quint8(c) != 0x7F), output.constData());
+    const QStringList lines = QString::fromUtf8(output).split(u'\n');
+    QVERIFY2(lines.size() >= 2, output.constData());
+    QCOMPARE(lines[0], printed);
+    QCOMPARE(lines[1], QStringLiteral("ping [-c] [1] [-s] [10] [-W] [0.5] [--] [%1]").arg(address));
+    QCOMPARE(run.readAllStandardError(), QByteArray());
+    QVERIFY(!QFileInfo::exists(work.filePath(QStringLiteral("x"))));
+}
+
+void PingTestTest::scriptNameTakenByALinkIsRefused_data()
+{
+    QTest::addColumn<bool>("dangling");
+    QTest::newRow("a link to another file") << false;
+    QTest::newRow("a dangling link") << true;
+}
+
+void PingTestTest::scriptNameTakenByALinkIsRefused()
+{
+    QFETCH(bool, dangling);
+    StationFixture f;
+    f.enableLog();
+    QTemporaryDir outside;
+    const QString target = outside.filePath(QStringLiteral("profile"));
+    if (!dangling) {
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("mine\n");
+    }
+    const QString path = f.folder() + QStringLiteral("OMBRIX_PING.BAT");
+    QVERIFY(QFile::link(target, path));
+    f.w().targetList().addEntry(QStringLiteral("10.0.0.1"));
+    f.w().LST_IP->setCurrentRow(0);
+
+    f.w().pingTest().B_PING_Click();
+
+    QCOMPARE(QFileInfo::exists(target), !dangling);
+    if (!dangling)
+        QCOMPARE(contentOf(target), QByteArray("mine\n"));
+    QVERIFY(QFileInfo(path).isSymLink());
+    QVERIFY(f.scripts.started.isEmpty());
+    QCOMPARE(f.dialogs.shown().size(), 1);
+    QVERIFY(f.logBytes().contains("Ping test: Cannot write " + QFile::encodeName(path) +
+                                  ": is a symbolic link"));
 }
 
 void PingTestTest::clickWritesTheScriptAndStartsItInAConsole()
@@ -90,10 +245,21 @@ void PingTestTest::clickWritesTheScriptAndStartsItInAConsole()
 
     f.w().pingTest().B_PING_Click();
 
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), PingScript::script(threeEntriesSecondTicked()));
-    QCOMPARE(f.scripts.started, QStringList{path});
+    QCOMPARE(contentOf(path), PingScript::script(threeEntriesSecondTicked()));
+    QCOMPARE(modeOf(path), mode_t(0660));
+    // What runs is a copy no other account can change, in a folder of its own.
+    QCOMPARE(f.scripts.started.size(), 1);
+    const QString running = f.scripts.started[0];
+    QVERIFY(running != path);
+    QCOMPARE(QFileInfo(running).fileName(), QStringLiteral("OMBRIX_PING.BAT"));
+    QCOMPARE(contentOf(running), contentOf(path));
+    const QString runningFolder = QFileInfo(running).path();
+    QVERIFY(!runningFolder.startsWith(QDir(f.folder()).absolutePath()));
+    QCOMPARE(modeOf(runningFolder), mode_t(0700));
+    QCOMPARE(modeOf(running), mode_t(0700));
+    QCOMPARE(QFileInfo(runningFolder).ownerId(), uint(::geteuid()));
+    QCOMPARE(QDir(runningFolder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{QStringLiteral("OMBRIX_PING.BAT")});
     QCOMPARE(f.w().INP_IP->text(), QStringLiteral("10.0.0.3"));
     QVERIFY(f.dialogs.shown().isEmpty());
 }
