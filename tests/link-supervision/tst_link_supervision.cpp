@@ -553,6 +553,27 @@ private slots:
         QCOMPARE(f->readSent(13).toHex(' '), kHandshake.toHex(' '));
     }
 
+    // Anybody can write a lock file: what it holds is read bounded and never trusted further.
+    void lockFileBytesNameAProcessOrNone_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<qint64>("pid");
+        QTest::newRow("text form") << QByteArray("      4242\n") << qint64(4242);
+        QTest::newRow("Qt's form") << QByteArray("4242\nprogram\nhost\n") << qint64(4242);
+        QTest::newRow("binary form") << QByteArray("\x92\x10\x00\x00", 4) << qint64(4242);
+        QTest::newRow("empty") << QByteArray() << qint64(0);
+        QTest::newRow("words") << QByteArray("locked by me\n") << qint64(0);
+        QTest::newRow("beyond any PID") << QByteArray("99999999999999999999999\n") << qint64(0);
+        QTest::newRow("negative") << QByteArray("-1\n") << qint64(0);
+        QTest::newRow("binary beyond any PID") << QByteArray("\xff\xff\xff\xff", 4) << qint64(0);
+    }
+    void lockFileBytesNameAProcessOrNone()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(qint64, pid);
+        QCOMPARE(SerialLock::pidFromLockBytes(bytes), pid);
+    }
+
     // A new station (port 0) says what to do, on the banner once and in the tooltip, and
     // names the COM<n> links the station folder already has.
     void newStationSaysWhatToDo()
