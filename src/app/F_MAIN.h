@@ -62,6 +62,9 @@ struct StationOptions
     QString programFolder;
     quint16 udpPort = 10002; // target units and other stations listen here
     quint16 tcpPort = 10001; // a unit's frame protocol over TCP
+    // Where the system keeps its serial devices and their lock files.
+    QString serialDeviceFolder = QStringLiteral("/dev/");
+    QString serialLockFolder = QStringLiteral("/run/lock/");
 };
 
 // The notification-area icon's data, filled once at start-up.

@@ -9,6 +9,7 @@
 #include "link/SerialLink.h"
 #include "link/Supervision.h"
 #include "platform/Dialogs.h"
+#include "platform/UdpPortHolder.h"
 
 #include <QCoreApplication>
 #include <QGroupBox>
@@ -165,7 +166,22 @@ bool Startup::OPEN_UDP_PORT()
 
     SHOW_MAIN_WINDOW();
     w.dialogs().messageBox(QStringLiteral("ERROR: UDP PORT %1 not available !\r\n").arg(port) +
-                               socket.errorString(),
+                               socket.errorString() + portTakenAdvice(socket, port),
                            QString(), Dialogs::Icon::None);
     return false;
+}
+
+QString Startup::portTakenAdvice(const QUdpSocket &socket, quint16 port)
+{
+    if (socket.error() != QAbstractSocket::AddressInUseError)
+        return {};
+    QString advice = QStringLiteral("\r\n");
+    const UdpPortHolder::Process holder = UdpPortHolder::find(port);
+    if (holder.pid > 0)
+        advice += QStringLiteral("It is held by %1 (process %2).\r\n")
+                      .arg(holder.name.isEmpty() ? QStringLiteral("a program") : holder.name)
+                      .arg(holder.pid);
+    return advice + QStringLiteral("another program on this PC uses UDP port %1: close it or use "
+                                   "read mode on one station only")
+                        .arg(port);
 }

@@ -6,6 +6,7 @@
 #include <memory>
 
 class F_MAIN;
+class QUdpSocket;
 class SingleInstance;
 
 // The life of the main window: start-up, minimising into the tray, the close question, and
@@ -38,6 +39,8 @@ private:
     void setStartHeight();
     void startTimers();
     void letEventsRun();
+    // What holds a port that is taken, when the system tells, and what the operator can do.
+    static QString portTakenAdvice(const QUdpSocket &socket, quint16 port);
 
     F_MAIN &w;
     std::unique_ptr<SingleInstance> m_instance;

@@ -72,23 +72,25 @@ void ConfigFile::LOAD_CFG()
     QFile file(filePath());
     if (!QFileInfo(file).isFile() || !file.open(QIODevice::ReadOnly)) {
         // First run (or nothing readable): the window's defaults stand.
-        w.modeSwitch().select(0);
         w.AFF_DIR_TEMPLATES->setText(configurationFolder());
+        w.modeSwitch().select(0);
         return;
     }
 
     // A line missing from a short file leaves its control as it is (the window's default),
     // except the mode and the templates folder, which always get a sane value.
     const ConfigFormat::Values values = ConfigFormat::read(file);
+    file.close();
+    // Every value is in place before the mode switch acts on them: it opens the UDP port and
+    // may show a box and let events run (a supervision tick, a datagram, a user typed in read
+    // mode), and none of that may see a half-loaded configuration.
     if (values.serialPort)
         w.INP_SERIAL_PORT->setText(*values.serialPort);
-    w.modeSwitch().select(values.readMode ? 1 : 0);
     if (values.prefix)
         w.INP_PREFIX->setText(*values.prefix);
     if (values.suffix)
         w.INP_SUFFIX->setText(*values.suffix);
     loadTemplatesFolder(values.templatesFolder);
-
     {
         const QSignalBlocker quiet(w.LST_IP); // emptying the list is no click on an entry
         w.LST_IP->clear();
@@ -96,6 +98,8 @@ void ConfigFile::LOAD_CFG()
     // Every loaded entry starts ticked: ticks are not kept in the file.
     for (const QString &entry : values.targets)
         w.targetList().addEntry(entry);
+
+    w.modeSwitch().select(values.readMode ? 1 : 0);
 }
 
 void ConfigFile::loadTemplatesFolder(const QString &line)

@@ -16,16 +16,15 @@ SerialLink::SerialLink(QObject *parent) : ByteLink(parent)
 bool SerialLink::open()
 {
     m_error.clear();
+    m_openError = QSerialPort::NoError;
     if (m_port.portName().isEmpty()) {
+        m_openError = QSerialPort::DeviceNotFoundError;
         m_error = QStringLiteral("No serial device for this port number");
         return false;
     }
     if (!m_port.open(QIODevice::ReadWrite)) {
-        QString reason = m_port.errorString();
-        if (m_port.error() == QSerialPort::PermissionError)
-            reason += QStringLiteral(" (the operator's account must be allowed to use serial "
-                                     "ports: on Linux, add it to the dialout group)");
-        m_error = m_port.portName() + QStringLiteral(": ") + reason;
+        m_openError = m_port.error();
+        m_error = m_port.portName() + QStringLiteral(": ") + m_port.errorString();
         m_port.clearError();
         return false;
     }

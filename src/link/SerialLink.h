@@ -17,9 +17,11 @@ public:
     void setDevicePath(const QString &path) { m_port.setPortName(path); }
     QString devicePath() const { return m_port.portName(); }
 
-    // Opens the device; on failure errorString() says why (with the device path).
+    // Opens the device; on failure errorString() says why (with the device path) in the
+    // system's words, and openError() which kind of failure it was.
     bool open();
     QString errorString() const { return m_error; }
+    QSerialPort::SerialPortError openError() const { return m_openError; }
 
     bool isOpen() const override { return m_port.isOpen(); }
     void close() override;
@@ -47,4 +49,5 @@ private:
 
     QSerialPort m_port;
     QString m_error;
+    QSerialPort::SerialPortError m_openError = QSerialPort::NoError;
 };

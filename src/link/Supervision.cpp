@@ -4,13 +4,15 @@
 #include "app/TrayIcon.h"
 #include "config/ConfigFile.h"
 #include "enroll/Enrollment.h"
+#include "link/Frame.h"
 #include "link/SerialLink.h"
 #include "link/TcpLink.h"
 #include "log/Waits.h"
 #include "platform/Clock.h"
-#include "platform/SerialDeviceNaming.h"
+#include "platform/SerialLock.h"
 #include "util/NumericValue.h"
 
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -30,6 +32,20 @@ int portNumberOf(const QString &text)
     if (!isWholeNumber(value) || value < 1 || value > Supervision::kMaxPortNumber)
         return 0;
     return static_cast<int>(value);
+}
+
+// A lock file in the system's lock folder keeps the port: any account can leave one there,
+// so its file and process are named for whoever looks into it.
+QString lockedWords(const SerialLock::Holder &holder)
+{
+    QString process = QStringLiteral("a process that is not known");
+    if (holder.pid > 0)
+        process = QStringLiteral("process %1").arg(holder.pid) +
+                  (holder.processName.isEmpty()
+                       ? QString()
+                       : QStringLiteral(" (") + holder.processName + QLatin1Char(')'));
+    return QStringLiteral("the port is locked by another process: the lock file ") +
+           holder.lockFile + QStringLiteral(" names ") + process;
 }
 
 } // namespace
@@ -53,11 +69,14 @@ void Supervision::TIM_SERIAL_CONNECT_Timer()
     w.trayIcon().add();
     if (!w.serialSelected())
         return;
-    if (w.AFF_SERIAL_STATUS->text() == kConnected)
+    if (leaveFallbackForLink()) {
+        // Closed: opened again below, under the link's name.
+    } else if (w.AFF_SERIAL_STATUS->text() == kConnected) {
+        retryHandshakeWhenDue();
         return;
-    // A port left open under "Disconnected" or "Error" is restarted: closed now, opened by
-    // the next tick.
-    if (w.Serial->isOpen()) {
+    } else if (w.Serial->isOpen()) {
+        // A port left open under "Disconnected" or "Error" is restarted: closed now, opened
+        // by the next tick.
         w.Serial->close();
         return;
     }
@@ -65,12 +84,82 @@ void Supervision::TIM_SERIAL_CONNECT_Timer()
         return;
     m_lastLoggedFailure.clear();
     setSerialStatus(kConnected);
-    w.AFF_SERIAL_STATUS->setToolTip(w.Serial->devicePath());
+    showOpenDevice();
     w.AFF_LOG_MSG(QStringLiteral("Establish communication with Trelvane source unit"), 1);
     w.AFF_LOG_MSG(QString(), 2);
     // Shown until the unit answers the handshake.
     w.FR_ERROR->show();
+    greetUnit();
+}
+
+void Supervision::greetUnit()
+{
+    m_ticksSinceHandshake = 0;
+    m_handshakeRetries = 0;
     w.enrollment().SOURCE_COMMAND(QStringLiteral("99999"), QStringLiteral("INIT"));
+}
+
+bool Supervision::leaveFallbackForLink()
+{
+    // Without a COM<n> link at the moment of a tick the system's own device was opened; once
+    // the link appears, it names the port the site means.
+    if (!w.Serial->isOpen() || m_openNames.fallback.isEmpty() ||
+        w.Serial->devicePath() != m_openNames.fallback || !m_openNames.hasLink())
+        return false;
+    w.WRITE_LOG(QStringLiteral("Serial port ") + m_openNames.link +
+                QStringLiteral(" appeared in the station folder: ") + m_openNames.fallback +
+                QStringLiteral(" closed, the link opened instead"));
+    w.Serial->close();
+    setSerialStatus(QStringLiteral("Disconnected"));
+    return true;
+}
+
+void Supervision::showOpenDevice()
+{
+    const QString path = w.Serial->devicePath();
+    QString tip = path;
+    const QString device = QFileInfo(path).canonicalFilePath();
+    if (!device.isEmpty() && device != path)
+        tip += QStringLiteral(" (") + device + QLatin1Char(')');
+    if (path == m_openNames.fallback && !m_openNames.link.isEmpty())
+        tip += QStringLiteral(": there is no ") + QFileInfo(m_openNames.link).fileName() +
+               QStringLiteral(" link in the station folder");
+    w.AFF_SERIAL_STATUS->setToolTip(tip);
+}
+
+void Supervision::retryHandshakeWhenDue()
+{
+    // The handshake reply hides FR_ERROR (also while the window sits in the tray).
+    if (w.FR_ERROR->isHidden()) {
+        handshakeAnswered();
+        return;
+    }
+    // Only the serial link is greeted, and not while a part collects a long answer raw: the
+    // unit's reply would land in the middle of it.
+    if (!w.Serial->isOpen() || w.TRELVANE_LOAD != F_MAIN::True)
+        return;
+    if (++m_ticksSinceHandshake < kHandshakeRetryTicks)
+        return;
+    m_ticksSinceHandshake = 0;
+    // Sent without its trace: a unit that never answers would otherwise add a line to the
+    // log every few seconds, all day. One line says the retries started, one that they ended.
+    if (m_handshakeRetries == 0)
+        w.WRITE_LOG(QStringLiteral("No answer from the Trelvane source unit: the handshake is "
+                                   "sent again every %1 s until it answers")
+                        .arg(kHandshakeRetryTicks));
+    ++m_handshakeRetries;
+    w.Serial->write(Frame::handshake());
+}
+
+void Supervision::handshakeAnswered()
+{
+    // Noted by the tick after the answer.
+    if (m_handshakeRetries > 0)
+        w.WRITE_LOG(QStringLiteral("The Trelvane source unit answered the handshake, sent "
+                                   "again %1 times")
+                        .arg(m_handshakeRetries));
+    m_handshakeRetries = 0;
+    m_ticksSinceHandshake = 0;
 }
 
 bool Supervision::openSerialPort()
@@ -78,18 +167,54 @@ bool Supervision::openSerialPort()
     const QString text = w.INP_SERIAL_PORT->text();
     const int number = portNumberOf(text);
     if (number == 0) {
-        reportOpenFailure(QStringLiteral("Serial port number \"%1\" names no port").arg(text));
+        QString reason = QStringLiteral("Serial port number \"%1\" names no port. ").arg(text) +
+                         QLatin1String(kFirstStartHint);
+        const QStringList links = serialLinksIn(w.AFF_CURDIR->text());
+        if (!links.isEmpty())
+            reason += QStringLiteral(" (in the station folder: ") +
+                      links.join(QStringLiteral(", ")) + QLatin1Char(')');
+        reportOpenFailure(reason);
+        if (text == QLatin1String("0")) // a new station's port
+            showFirstStartHint(reason);
         return false;
     }
-    const QString path = serialDevicePath(number, w.AFF_CURDIR->text());
+    const SerialDeviceNames names =
+        serialDeviceNames(number, w.AFF_CURDIR->text(), w.options().serialDeviceFolder);
+    const QString path = names.chosen();
+    // The names tried, in order: the link in the folder, then the device.
+    QString reason = QStringLiteral("Serial port %1: tried ").arg(number);
+    if (!names.link.isEmpty() && path != names.link)
+        reason += names.link + QStringLiteral(" (not in the station folder), then ");
+    reason += path + QStringLiteral(": ");
+    if (const auto holder = SerialLock::holderOf(path, w.options().serialLockFolder)) {
+        // Opening would fail on the lock anyway, and the system would call it a permission
+        // error: say who holds the port instead.
+        reportOpenFailure(reason + lockedWords(*holder));
+        return false;
+    }
     w.Serial->setDevicePath(path);
-    if (w.Serial->open())
+    if (w.Serial->open()) {
+        m_openNames = names;
         return true;
-    QString reason = w.Serial->errorString();
-    if (!reason.contains(path))
-        reason = path + QStringLiteral(": ") + reason;
-    reportOpenFailure(reason);
+    }
+    reportOpenFailure(reason + openFailureWords(path));
     return false;
+}
+
+QString Supervision::openFailureWords(const QString &path) const
+{
+    switch (w.Serial->openError()) {
+    case QSerialPort::DeviceNotFoundError:
+        return QStringLiteral("no such device: is the adapter plugged in?");
+    case QSerialPort::PermissionError:
+        // The system's open refuses a port locked by another process with this error too.
+        if (const auto holder =
+                SerialLock::holderOf(path, w.options().serialLockFolder, /*includeStale=*/true))
+            return lockedWords(*holder);
+        return QStringLiteral("permission denied: is your account in the dialout group?");
+    default:
+        return w.Serial->errorString();
+    }
 }
 
 void Supervision::reportOpenFailure(const QString &reason)
@@ -103,6 +228,21 @@ void Supervision::reportOpenFailure(const QString &reason)
         m_lastLoggedFailure = reason;
         w.WRITE_LOG(QStringLiteral("Serial port not opened: ") + reason);
     }
+}
+
+void Supervision::showFirstStartHint(const QString &reason)
+{
+    // Once per start (and after the operator typed 0 again): the banner holds the window
+    // for its time, which must not come back every second.
+    if (m_firstStartHintShown == reason)
+        return;
+    m_firstStartHintShown = reason;
+    w.AFF_LOG_MSG(QLatin1String(kFirstStartHint), 1);
+    const QStringList links = serialLinksIn(w.AFF_CURDIR->text());
+    w.AFF_LOG_MSG(links.isEmpty() ? QString()
+                                  : QStringLiteral("Serial ports in the station folder: ") +
+                                        links.join(QStringLiteral(", ")),
+                  2);
 }
 
 void Supervision::onSerialLost(const QString &reason)
@@ -120,6 +260,8 @@ void Supervision::onSerialLost(const QString &reason)
 
 void Supervision::INP_SERIAL_PORT_Change()
 {
+    if (w.INP_SERIAL_PORT->text() != QLatin1String("0"))
+        m_firstStartHintShown.clear();
     setSerialStatus(QStringLiteral("Disconnected"));
     w.AFF_SERIAL_STATUS->setToolTip(QString());
     w.Serial->close();

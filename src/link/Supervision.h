@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/SerialDeviceNaming.h"
+
 #include <QObject>
 #include <QString>
 
@@ -17,6 +19,16 @@ public:
     static constexpr int kMaxPortNumber = 32767;
     // Longest wait for the TCP socket to close before connecting again.
     static constexpr double kTcpCloseWaitSeconds = 2.0;
+
+    // A handshake the unit leaves unanswered is sent again every this many supervision
+    // ticks (seconds). The unit answers within milliseconds, so three seconds of silence
+    // mean nobody is listening; a unit that comes back (cable put back, power restored) is
+    // greeted within three seconds, inside the banner's own wait for the first answer, and
+    // 13 bytes every three seconds are nothing for the line or the unit.
+    static constexpr int kHandshakeRetryTicks = 3;
+    // What a new station shows until its port number is typed.
+    static constexpr const char *kFirstStartHint =
+        "Type the number of the unit's port, then Re-Connect";
 
     explicit Supervision(F_MAIN &w);
 
@@ -36,11 +48,22 @@ public:
 
 private:
     bool openSerialPort();
+    QString openFailureWords(const QString &path) const;
     void reportOpenFailure(const QString &reason);
+    void showFirstStartHint(const QString &reason);
     void onSerialLost(const QString &reason);
     void waitForTcpClosed();
+    bool leaveFallbackForLink();
+    void showOpenDevice();
+    void greetUnit();
+    void retryHandshakeWhenDue();
+    void handshakeAnswered();
 
     F_MAIN &w;
     QString m_lastLoggedFailure; // the open failure last written to the log
     bool m_lostWhileTcpSelected = false;
+    SerialDeviceNames m_openNames; // the names of the port number that is open
+    int m_ticksSinceHandshake = 0;
+    int m_handshakeRetries = 0;    // sent again since the last open, unanswered so far
+    QString m_firstStartHintShown; // the hint's failure, shown on the banner once
 };

@@ -4,6 +4,8 @@ QString ScriptedDialogs::inputBox(const QString &prompt, const QString &title,
                                   const QString &preset)
 {
     m_shown.append({Shown::Kind::Input, prompt, title, preset, Icon::None, Buttons::Ok, m_beeps});
+    if (m_whileShown)
+        m_whileShown(m_shown.last());
     if (m_answers.isEmpty() || m_answers.head().typeId() != QMetaType::QString) {
         ++m_unanswered;
         return QString();
@@ -15,6 +17,8 @@ Dialogs::Answer ScriptedDialogs::messageBox(const QString &text, const QString &
                                             Buttons buttons)
 {
     m_shown.append({Shown::Kind::Message, text, title, QString(), icon, buttons, m_beeps});
+    if (m_whileShown)
+        m_whileShown(m_shown.last());
     if (buttons == Buttons::Ok)
         return Answer::Ok; // a box with only OK needs no scripted answer
     if (m_answers.isEmpty() || m_answers.head().typeId() != QMetaType::Int) {

@@ -6,6 +6,8 @@
 #include <QQueue>
 #include <QVariant>
 
+#include <functional>
+
 // Dialogs answered by a script instead of a person. Each box shown is recorded; answers are
 // taken in order from the queue. A box with no answer left is answered with Cancel (an
 // empty text) or No/Ok, and counted in unanswered() so that a test sees it.
@@ -25,6 +27,9 @@ public:
 
     void answerInput(const QString &text) { m_answers.enqueue(text); }
     void answerMessage(Answer answer) { m_answers.enqueue(QVariant::fromValue(int(answer))); }
+    // Runs while each box is open, before it is answered: what the station shows and holds
+    // at that moment, as a person looking at the box would find it.
+    void whileShown(std::function<void(const Shown &)> look) { m_whileShown = std::move(look); }
 
     QString inputBox(const QString &prompt, const QString &title,
                      const QString &preset = QString()) override;
@@ -43,4 +48,5 @@ private:
     QList<Shown> m_shown;
     int m_beeps = 0;
     int m_unanswered = 0;
+    std::function<void(const Shown &)> m_whileShown;
 };

@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QRadioButton>
 #include <QTest>
+#include <QUdpSocket>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -106,6 +107,11 @@ private slots:
     void failedSaveKeepsThePreviousFileAndReportsOnce();
     void editingTheTemplatesFolderChecksTheAnswerAndSaves_data();
     void editingTheTemplatesFolderChecksTheAnswerAndSaves();
+    void settingsTypedInAnyScriptSurviveARestart_data();
+    void settingsTypedInAnyScriptSurviveARestart();
+    void fileFromAnEditorOrAnOlderStationLoads_data();
+    void fileFromAnEditorOrAnOlderStationLoads();
+    void everySettingIsInPlaceBeforeTheModeSwitchActs();
 };
 
 void ConfigFileTest::loadingFillsTheControlsSanely_data()
@@ -307,8 +313,10 @@ void ConfigFileTest::saveWritesEveryLineAndLoadingItBackGivesTheSameWindow()
     f.w().LST_IP->item(1)->setCheckState(Qt::Unchecked); // ticks are not saved
 
     QVERIFY(f.w().configFile().B_SAVE_CFG_Click());
-    const QByteArray expected =
-        configLines("7", " 1 ", "<", "{ENTER}", folder, {"10.0.0.1         door \xe9", "10.0.0.2"});
+    // The entry read from an older station's Latin-1 line is written back in the system's
+    // character set (UTF-8 here).
+    const QByteArray expected = configLines("7", " 1 ", "<", "{ENTER}", folder,
+                                            {"10.0.0.1         door \xc3\xa9", "10.0.0.2"});
     QCOMPARE(readAll(f.w().configFile().filePath()), expected);
 
     StationFixture g(freeUdpPort());
@@ -444,6 +452,138 @@ void ConfigFileTest::editingTheTemplatesFolderChecksTheAnswerAndSaves()
         QCOMPARE(file.split('\n').value(4), folder.toLatin1() + "\r");
     else
         QCOMPARE(file, QByteArray("<missing>"));
+}
+
+void ConfigFileTest::settingsTypedInAnyScriptSurviveARestart_data()
+{
+    QTest::addColumn<QString>("setting"); // prefix, suffix, templates (a folder made first)
+    QTest::addColumn<QString>("value");
+    QTest::newRow("suffix with the euro sign")
+        << "suffix" << QStringLiteral("\u20ac{ENTER}"); // read mode typed "?" after a restart
+    QTest::newRow("Cyrillic prefix")
+        << "prefix" << QStringLiteral("\u041d\u043e\u043c\u0435\u0440 ");
+    QTest::newRow("Greek templates folder")
+        << "templates" << QStringLiteral("\u0395\u03bb\u03bb\u03ac\u03b4\u03b1");
+    QTest::newRow("Latin-1 letters in the templates folder")
+        << "templates" << QStringLiteral("donn\u00e9es");
+}
+
+// Set as the operator sets them, saved, and read back by a station started afresh.
+void ConfigFileTest::settingsTypedInAnyScriptSurviveARestart()
+{
+    QFETCH(QString, setting);
+    QFETCH(QString, value);
+    StationFixture f(freeUdpPort());
+    if (setting == QLatin1String("templates")) {
+        value = f.folder() + value;
+        QVERIFY(QDir().mkdir(value));
+        f.dialogs.answerInput(value);
+        f.w().configFile().B_EDIT_DIR_TEMPLATE_Click(); // saves
+        value += QLatin1Char('/');
+        QCOMPARE(f.w().AFF_DIR_TEMPLATES->text(), value);
+    } else {
+        QLineEdit *box = setting == QLatin1String("prefix") ? f.w().INP_PREFIX : f.w().INP_SUFFIX;
+        box->setText(value);
+        QVERIFY(f.w().configFile().B_SAVE_CFG_Click());
+    }
+    const int line = setting == QLatin1String("prefix")   ? 2
+                     : setting == QLatin1String("suffix") ? 3
+                                                          : 4;
+    QCOMPARE(readAll(f.w().configFile().filePath()).split('\n').value(line), value.toUtf8() + "\r");
+
+    StationFixture restarted(freeUdpPort());
+    QVERIFY(QFile::copy(f.w().configFile().filePath(), restarted.w().configFile().filePath()));
+    restarted.w().configFile().LOAD_CFG();
+
+    F_MAIN &w = restarted.w();
+    const QString loaded = setting == QLatin1String("prefix")   ? w.INP_PREFIX->text()
+                           : setting == QLatin1String("suffix") ? w.INP_SUFFIX->text()
+                                                                : w.AFF_DIR_TEMPLATES->text();
+    QCOMPARE(loaded, value);
+    QCOMPARE(restarted.dialogs.shown().size(), 0);
+}
+
+void ConfigFileTest::fileFromAnEditorOrAnOlderStationLoads_data()
+{
+    QTest::addColumn<QString>("encoding"); // how the file's text lines are written
+    QTest::addColumn<QString>("prefix");
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<QString>("target");
+    const QString folder = QStringLiteral("donn\u00e9es");
+    QTest::newRow("UTF-8 from an editor")
+        << "utf-8" << QStringLiteral("\u2116") << QStringLiteral("\u20ac{ENTER}")
+        << QStringLiteral("10.0.0.1         \u041a\u0443\u0445\u043d\u044f");
+    QTest::newRow("UTF-8 with a byte order mark")
+        << "utf-8-bom" << QStringLiteral("caf\u00e9") << QStringLiteral("{ENTER}")
+        << QStringLiteral("10.0.0.1         \u00e9tage");
+    QTest::newRow("Latin-1 from an older station")
+        << "latin-1" << QStringLiteral("caf\u00e9") << QStringLiteral("\u00a4{ENTER}")
+        << QStringLiteral("10.0.0.1         \u00e9tage \u00ff");
+}
+
+void ConfigFileTest::fileFromAnEditorOrAnOlderStationLoads()
+{
+    QFETCH(QString, encoding);
+    QFETCH(QString, prefix);
+    QFETCH(QString, suffix);
+    QFETCH(QString, target);
+    StationFixture f(freeUdpPort());
+    const QString templates = f.folder() + QStringLiteral("donn\u00e9es/");
+    QVERIFY(QDir().mkdir(templates));
+    const auto bytes = [&encoding](const QString &text) {
+        return encoding == QLatin1String("latin-1") ? text.toLatin1() : text.toUtf8();
+    };
+    QByteArray file =
+        configLines("3", " 0 ", bytes(prefix), bytes(suffix), bytes(templates), {bytes(target)});
+    if (encoding == QLatin1String("utf-8-bom"))
+        file.prepend("\xef\xbb\xbf");
+    QVERIFY(writeAll(f.w().configFile().filePath(), file));
+
+    f.w().configFile().LOAD_CFG();
+
+    QCOMPARE(f.w().INP_SERIAL_PORT->text(), QStringLiteral("3"));
+    QCOMPARE(f.w().INP_PREFIX->text(), prefix);
+    QCOMPARE(f.w().INP_SUFFIX->text(), suffix);
+    QCOMPARE(f.w().AFF_DIR_TEMPLATES->text(), templates); // not the configuration folder
+    QCOMPARE(entries(f.w().LST_IP), QStringList{target});
+}
+
+// A read-mode station whose UDP port is taken: the port's error box opens while the mode
+// switch runs inside LOAD_CFG. Everything the file holds is in the window by then: a user
+// recognised meanwhile is typed with its prefix, to the targets and folder of the file.
+void ConfigFileTest::everySettingIsInPlaceBeforeTheModeSwitchActs()
+{
+    QUdpSocket holder;
+    QVERIFY(holder.bind(QHostAddress::AnyIPv4, 0));
+    StationFixture f(holder.localPort());
+    const QString templates = f.folder() + QStringLiteral("templates/");
+    QVERIFY(QDir().mkdir(templates));
+    QVERIFY(writeAll(f.w().configFile().filePath(),
+                     configLines("4", " 1 ", "No.", "{TAB}", templates.toUtf8(),
+                                 {"10.0.0.1         door", "10.0.0.2"})));
+    struct Seen
+    {
+        QString port, prefix, suffix, templates;
+        QStringList targets;
+        bool readMode = false;
+    };
+    QList<Seen> seen;
+    f.dialogs.whileShown([&f, &seen](const ScriptedDialogs::Shown &) {
+        F_MAIN &w = f.w();
+        seen.append({w.INP_SERIAL_PORT->text(), w.INP_PREFIX->text(), w.INP_SUFFIX->text(),
+                     w.AFF_DIR_TEMPLATES->text(), entries(w.LST_IP), w.readModeSelected()});
+    });
+
+    f.w().configFile().LOAD_CFG();
+
+    QCOMPARE(seen.size(), 1); // the port's box
+    QVERIFY(f.dialogs.shown().first().text.startsWith(QStringLiteral("ERROR: UDP PORT")));
+    QCOMPARE(seen[0].port, QStringLiteral("4"));
+    QVERIFY(seen[0].readMode);
+    QCOMPARE(seen[0].prefix, QStringLiteral("No."));
+    QCOMPARE(seen[0].suffix, QStringLiteral("{TAB}"));
+    QCOMPARE(seen[0].templates, templates);
+    QCOMPARE(seen[0].targets, (QStringList{"10.0.0.1         door", "10.0.0.2"}));
 }
 
 QTEST_MAIN(ConfigFileTest)

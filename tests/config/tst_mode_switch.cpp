@@ -71,6 +71,8 @@ private slots:
     void aPasswordOfThreeBlanksIsShownAndStoredEmpty();
     void storedPasswordIsAcceptedInAnyCaseAndWithBlanks_data();
     void storedPasswordIsAcceptedInAnyCaseAndWithBlanks();
+    void passwordInAnyScriptOpensEnrollModeAfterARestart_data();
+    void passwordInAnyScriptOpensEnrollModeAfterARestart();
     void wrongPasswordStaysInReadModeAndSavesIt();
     void readModeShowsTheOwnAddressAndListens();
     void beforeTheWindowIsShownEnrollModeIsLaidOutAsReadMode();
@@ -146,6 +148,43 @@ void ModeSwitchTest::storedPasswordIsAcceptedInAnyCaseAndWithBlanks()
     QCOMPARE(s.savedModeLine(), QByteArray(" 0 \r"));
     QCOMPARE(s.f.dialogs.shown().size(), 0);
     QCOMPARE(readAll(s.passwordFile()), QByteArray("Secret\r\n"));
+}
+
+void ModeSwitchTest::passwordInAnyScriptOpensEnrollModeAfterARestart_data()
+{
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("typedAfterRestart");
+    QTest::newRow("euro sign") << QStringLiteral("\u20ac100") << QStringLiteral("\u20ac100");
+    QTest::newRow("Cyrillic, other case") << QStringLiteral("\u041f\u0430\u0440\u043e\u043b\u044c")
+                                          << QStringLiteral("\u043f\u0410\u0420\u041e\u041b\u042c");
+    QTest::newRow("Greek") << QStringLiteral("\u03ba\u03bb\u03b5\u03b9\u03b4\u03af")
+                           << QStringLiteral(" \u03ba\u03bb\u03b5\u03b9\u03b4\u03af ");
+    QTest::newRow("Latin-1 letters")
+        << QStringLiteral("d\u00e9j\u00e0") << QStringLiteral("D\u00c9J\u00c0");
+}
+
+// Defined as the operator defines it, then checked by a station started afresh: the one
+// that was shown in the "Important" box opens enroll mode.
+void ModeSwitchTest::passwordInAnyScriptOpensEnrollModeAfterARestart()
+{
+    QFETCH(QString, password);
+    QFETCH(QString, typedAfterRestart);
+    Station s;
+    s.f.dialogs.answerInput(password);
+    s.w().modeSwitch().select(0);
+    QCOMPARE(s.f.dialogs.shown().size(), 2);
+    QCOMPARE(s.f.dialogs.shown()[1].text,
+             QStringLiteral("Important: Take in note this Password: ") + password);
+    QVERIFY(s.inEnrollLayout());
+    QCOMPARE(readAll(s.passwordFile()), password.toUtf8() + "\r\n");
+
+    Station restarted;
+    QVERIFY(QFile::copy(s.passwordFile(), restarted.passwordFile()));
+    restarted.w().SW_MODE[0]->click();
+    QVERIFY(restarted.inReadLayout()); // the password frame waits
+    restarted.typePasswordAndPressEnter(typedAfterRestart);
+    QVERIFY(restarted.inEnrollLayout());
+    QCOMPARE(restarted.f.dialogs.shown().size(), 0);
 }
 
 void ModeSwitchTest::wrongPasswordStaysInReadModeAndSavesIt()

@@ -8,25 +8,38 @@
 #include "link/SerialLink.h"
 #include "link/Supervision.h"
 #include "link/TcpLink.h"
+#include "platform/SerialLock.h"
 #include "support/StationFixture.h"
 #include "unit-sim/SimulatedUnit.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <unistd.h>
 
 namespace {
 
 const QByteArray kHandshake = QByteArray::fromHex("40010000000031000000 65D70A");
 const QByteArray kHandshakeReply = Frame::frame(QByteArray::fromHex("4001650000000000000061"));
+
+bool writeTextFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
 
 int countContaining(const QStringList &lines, const QString &text)
 {
@@ -52,11 +65,24 @@ class LinkSupervisionTest : public QObject
     QString comPath(int n) { return f->folder() + QStringLiteral("COM%1").arg(n); }
     void setPort(const QString &text) { w().INP_SERIAL_PORT->setText(text); }
 
-    void start(quint16 tcpPort = 0)
+    void start(quint16 tcpPort = 0, const std::function<void(StationOptions &)> &adjust = {})
     {
-        f = std::make_unique<StationFixture>(0, tcpPort);
+        f = std::make_unique<StationFixture>(0, tcpPort, adjust);
         supervision().selectLink(0);
     }
+    // A station whose system devices and lock files are in folders of the test's own.
+    void startWithOwnDeviceFolders()
+    {
+        QVERIFY(QDir().mkpath(devices.path() + QStringLiteral("/dev")));
+        QVERIFY(QDir().mkpath(devices.path() + QStringLiteral("/lock")));
+        start(0, [this](StationOptions &options) {
+            options.serialDeviceFolder = devFolder();
+            options.serialLockFolder = lockFolder();
+        });
+    }
+    QString devFolder() const { return devices.path() + QStringLiteral("/dev/"); }
+    QString lockFolder() const { return devices.path() + QStringLiteral("/lock/"); }
+    QTemporaryDir devices;
 
 private slots:
     void cleanup() { f.reset(); }
@@ -331,6 +357,258 @@ private slots:
         tick();
         QCOMPARE(status(), QStringLiteral("Connected"));
         QTRY_COMPARE(requests.count(), 2);
+    }
+
+    // The unit's cable is out (nothing answers) and comes back: the handshake goes again
+    // every few seconds, without a trace each time, and the unit that answers is greeted.
+    void unitThatComesBackIsGreetedAgainByItself()
+    {
+        start();
+        SimulatedUnit unit;
+        unit.setSilent(true);
+        QVERIFY(unit.listenSerial(comPath(1)));
+        QSignalSpy requests(&unit, &SimulatedUnit::requestReceived);
+        f->enableLog();
+        setPort(QStringLiteral("1"));
+        w().SERIAL_RX->start();
+        tick();
+        QTRY_COMPARE(requests.size(), 1);
+
+        const int retries = 5;
+        for (int i = 0; i < retries * Supervision::kHandshakeRetryTicks; ++i)
+            tick();
+        QTRY_COMPARE(requests.size(), 1 + retries);
+        for (const QList<QVariant> &request : requests)
+            QCOMPARE(request.at(0).toByteArray(), kHandshake);
+        QCOMPARE(status(), QStringLiteral("Connected"));
+        QVERIFY(!w().FR_ERROR->isHidden());
+        // A unit that never answers fills no log: one line for the first handshake's trace,
+        // one that the retries started.
+        QCOMPARE(countContaining(f->logLines(), QStringLiteral("TX_SERIAL: ")), 1);
+        QCOMPARE(countContaining(f->logLines(), QStringLiteral("No answer from the Trelvane")), 1);
+
+        // Not while a part collects a long answer raw: the reply would land in it.
+        w().TRELVANE_LOAD = 0;
+        for (int i = 0; i < 2 * Supervision::kHandshakeRetryTicks; ++i)
+            tick();
+        QTest::qWait(100);
+        QCOMPARE(requests.size(), 1 + retries);
+        w().TRELVANE_LOAD = F_MAIN::True;
+
+        unit.setSilent(false); // the cable is back
+        for (int i = 0; i < Supervision::kHandshakeRetryTicks; ++i)
+            tick();
+        QTRY_VERIFY(w().FR_ERROR->isHidden());
+        QCOMPARE(w().AFF_MSG[0]->text(),
+                 QStringLiteral("Communication with Trelvane source unit established."));
+        tick(); // notes the answer
+        QCOMPARE(
+            countContaining(
+                f->logLines(),
+                QStringLiteral("answered the handshake, sent again %1 times").arg(retries + 1)),
+            1);
+
+        // Answered: nothing more is sent.
+        const qsizetype answered = requests.size();
+        for (int i = 0; i < 3 * Supervision::kHandshakeRetryTicks; ++i)
+            tick();
+        QTest::qWait(100);
+        QCOMPARE(requests.size(), answered);
+        QCOMPARE(countContaining(f->logLines(), QStringLiteral("No answer from the Trelvane")), 1);
+    }
+
+    // No COM<n> link at the moment of a tick: the system's device for the number is opened.
+    // Once the link appears, the next tick moves to it, and the tooltip names the device.
+    void fallbackDeviceGivesWayToTheLinkWhenItAppears()
+    {
+        startWithOwnDeviceFolders();
+        f->enableLog();
+        PseudoTerminal fallback;
+        QVERIFY(fallback.open(devFolder() + QStringLiteral("ttyS0")));
+        setPort(QStringLiteral("1"));
+        tick();
+        QCOMPARE(status(), QStringLiteral("Connected"));
+        QCOMPARE(w().Serial->devicePath(), devFolder() + QStringLiteral("ttyS0"));
+        QString tip = w().AFF_SERIAL_STATUS->toolTip();
+        QVERIFY2(tip.startsWith(devFolder() + QStringLiteral("ttyS0 (") + fallback.slavePath()),
+                 qPrintable(tip));
+        QVERIFY2(tip.contains(QStringLiteral("no COM1 link in the station folder")),
+                 qPrintable(tip));
+        QByteArray got;
+        QTRY_COMPARE((got += fallback.readAll()).size(), kHandshake.size());
+
+        // No link yet: the fallback stays (the retries of the unanswered handshake aside).
+        tick();
+        tick();
+        QCOMPARE(w().Serial->devicePath(), devFolder() + QStringLiteral("ttyS0"));
+
+        SimulatedUnit unit;
+        QSignalSpy requests(&unit, &SimulatedUnit::requestReceived);
+        QVERIFY(unit.listenSerial(comPath(1)));
+        w().SERIAL_RX->start();
+        tick();
+        QCOMPARE(w().Serial->devicePath(), comPath(1));
+        QCOMPARE(status(), QStringLiteral("Connected"));
+        tip = w().AFF_SERIAL_STATUS->toolTip();
+        QCOMPARE(tip, comPath(1) + QStringLiteral(" (") + unit.serialSlavePath() + ')');
+        QTRY_COMPARE(requests.size(), 1);
+        QCOMPARE(requests.at(0).at(0).toByteArray(), kHandshake);
+        QTRY_VERIFY(w().FR_ERROR->isHidden());
+        QCOMPARE(countContaining(f->logLines(), QStringLiteral(" appeared in the station folder")),
+                 1);
+        // Nothing more went to the fallback: no retry there, no second greeting.
+        QCOMPARE(fallback.readAll().toHex(' '), QByteArray());
+    }
+
+    void portThatCannotBeOpenedSaysWhatWasTriedAndWhy_data()
+    {
+        QTest::addColumn<QString>("situation");
+        QTest::addColumn<QString>("tip"); // <cfg>/, <dev>/ the folders
+        QTest::newRow("no link and no device")
+            << "none"
+            << "Serial port 5: tried <cfg>/COM5 (not in the station folder), then <dev>/ttyS4: "
+               "no such device: is the adapter plugged in?";
+        QTest::newRow("link to an adapter that is gone")
+            << "dangling link"
+            << "Serial port 5: tried <cfg>/COM5: no such device: is the adapter plugged in?";
+        QTest::newRow("device the account may not use")
+            << "no permission"
+            << "Serial port 5: tried <cfg>/COM5 (not in the station folder), then <dev>/ttyS4: "
+               "permission denied: is your account in the dialout group?";
+    }
+    void portThatCannotBeOpenedSaysWhatWasTriedAndWhy()
+    {
+        QFETCH(QString, situation);
+        QFETCH(QString, tip);
+        startWithOwnDeviceFolders();
+        PseudoTerminal device;
+        if (situation == QLatin1String("dangling link")) {
+            QVERIFY(QFile::link(f->folder() + QStringLiteral("no-such-adapter"), comPath(5)));
+        } else if (situation == QLatin1String("no permission")) {
+            if (geteuid() == 0)
+                QSKIP("Running as root: permission bits do not keep root from a device.");
+            QVERIFY(device.open(devFolder() + QStringLiteral("ttyS4")));
+            QVERIFY(QFile::setPermissions(device.slavePath(), QFile::Permissions()));
+        }
+        setPort(QStringLiteral("5"));
+        tick();
+        QCOMPARE(status(), QStringLiteral("Error"));
+        tip.replace(QStringLiteral("<cfg>/"), f->folder())
+            .replace(QStringLiteral("<dev>/"), devFolder());
+        QCOMPARE(w().AFF_SERIAL_STATUS->toolTip(), tip);
+    }
+
+    // Any account can leave a lock file for the port in the system's lock folder: the
+    // station names the file and its process instead of sending the operator to the
+    // dialout group, and opens the port once the process has ended.
+    void portLockedByAnotherProcessNamesTheLockFileAndItsProcess_data()
+    {
+        QTest::addColumn<QString>("lockedName"); // link: the COM3 path; device: the pty
+        QTest::addColumn<QString>("form");       // how the PID is written
+        QTest::newRow("lock of the link, text form") << "link"
+                                                     << "text";
+        QTest::newRow("lock of the device, text form") << "device"
+                                                       << "text";
+        QTest::newRow("lock of the link, binary form") << "link"
+                                                       << "binary";
+    }
+    void portLockedByAnotherProcessNamesTheLockFileAndItsProcess()
+    {
+        QFETCH(QString, lockedName);
+        QFETCH(QString, form);
+        startWithOwnDeviceFolders();
+        QVERIFY(f->peer().open(comPath(3)));
+        QProcess holder;
+        holder.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+        QVERIFY(holder.waitForStarted());
+        const qint64 pid = holder.processId();
+        const QString lockFile =
+            lockFolder() + SerialLock::lockFileNameFor(lockedName == QLatin1String("link")
+                                                           ? comPath(3)
+                                                           : f->peer().slavePath());
+        QByteArray bytes = QByteArray::number(pid).rightJustified(10, ' ') + '\n';
+        if (form == QLatin1String("binary"))
+            bytes = QByteArray(reinterpret_cast<const char *>(&pid), 4);
+        QFile lock(lockFile);
+        QVERIFY(lock.open(QIODevice::WriteOnly) && lock.write(bytes) == bytes.size());
+        lock.close();
+        f->enableLog();
+        setPort(QStringLiteral("3"));
+
+        tick();
+
+        QCOMPARE(status(), QStringLiteral("Error"));
+        QVERIFY(!w().Serial->isOpen());
+        const QString tip = w().AFF_SERIAL_STATUS->toolTip();
+        QCOMPARE(tip, QStringLiteral("Serial port 3: tried %1: the port is locked by another "
+                                     "process: the lock file %2 names process %3 (sleep)")
+                          .arg(comPath(3), lockFile)
+                          .arg(pid));
+        QCOMPARE(countContaining(f->logLines(), tip), 1);
+
+        holder.kill();
+        QVERIFY(holder.waitForFinished());
+        tick(); // the lock is stale now
+        QCOMPARE(status(), QStringLiteral("Connected"));
+        QCOMPARE(f->readSent(13).toHex(' '), kHandshake.toHex(' '));
+    }
+
+    // Anybody can write a lock file: what it holds is read bounded and never trusted further.
+    void lockFileBytesNameAProcessOrNone_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<qint64>("pid");
+        QTest::newRow("text form") << QByteArray("      4242\n") << qint64(4242);
+        QTest::newRow("Qt's form") << QByteArray("4242\nprogram\nhost\n") << qint64(4242);
+        QTest::newRow("binary form") << QByteArray("\x92\x10\x00\x00", 4) << qint64(4242);
+        QTest::newRow("empty") << QByteArray() << qint64(0);
+        QTest::newRow("words") << QByteArray("locked by me\n") << qint64(0);
+        QTest::newRow("beyond any PID") << QByteArray("99999999999999999999999\n") << qint64(0);
+        QTest::newRow("negative") << QByteArray("-1\n") << qint64(0);
+        QTest::newRow("binary beyond any PID") << QByteArray("\xff\xff\xff\xff", 4) << qint64(0);
+    }
+    void lockFileBytesNameAProcessOrNone()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(qint64, pid);
+        QCOMPARE(SerialLock::pidFromLockBytes(bytes), pid);
+    }
+
+    // A new station (port 0) says what to do, on the banner once and in the tooltip, and
+    // names the COM<n> links the station folder already has.
+    void newStationSaysWhatToDo()
+    {
+        start();
+        f->enableLog();
+        PseudoTerminal one;
+        PseudoTerminal three;
+        QVERIFY(one.open(comPath(1)));
+        QVERIFY(three.open(comPath(12)));
+        QVERIFY(QFile::link(f->folder() + QStringLiteral("gone"), comPath(3)));
+        QVERIFY(writeTextFile(f->folder() + QStringLiteral("COMMENTS"), "not a port"));
+        QCOMPARE(w().INP_SERIAL_PORT->text(), QStringLiteral("0"));
+        tick();
+        tick();
+        tick();
+
+        QCOMPARE(status(), QStringLiteral("Error"));
+        const QString hint = QLatin1String(Supervision::kFirstStartHint);
+        QCOMPARE(hint, QStringLiteral("Type the number of the unit's port, then Re-Connect"));
+        const QString tip = w().AFF_SERIAL_STATUS->toolTip();
+        QVERIFY2(tip.contains(hint + QStringLiteral(" (in the station folder: COM1, COM3, COM12)")),
+                 qPrintable(tip));
+        QCOMPARE(w().AFF_MSG[0]->text(), hint);
+        QCOMPARE(w().AFF_MSG[1]->text(),
+                 QStringLiteral("Serial ports in the station folder: COM1, COM3, COM12"));
+        QCOMPARE(countContaining(f->logLines(), QStringLiteral(" ") + hint), 2); // banner, tooltip
+        QCOMPARE(f->dialogs.beeps(), 0);
+
+        // The operator types the number: the link opens.
+        w().setEnabled(true);
+        setPort(QStringLiteral("1"));
+        tick();
+        QCOMPARE(status(), QStringLiteral("Connected"));
+        QCOMPARE(w().Serial->devicePath(), comPath(1));
     }
 
     void tickWithTcpSelectedLeavesTheSerialPortAlone()

@@ -105,11 +105,27 @@ private slots:
         QVERIFY(fileOf(10).endsWith("\r\n\r\n00:00:01 early\r\n"));
     }
 
-    void textIsWrittenAsEightBitText()
+    // In the system's character set (UTF-8 here): every character the operator typed is in
+    // the log as typed, where Latin-1 turned the euro sign and every Cyrillic or Greek
+    // letter into "?".
+    void textIsWrittenInTheSystemCharacterSet_data()
     {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("Latin-1 letter") << QStringLiteral("Caf\u00e9");
+        QTest::newRow("euro sign") << QStringLiteral("Suffix: \u20ac{ENTER}");
+        QTest::newRow("Cyrillic and Greek") << QStringLiteral(
+            "\u041a\u0443\u0445\u043d\u044f \u0395\u03bb\u03bb\u03ac\u03b4\u03b1");
+    }
+    void textIsWrittenInTheSystemCharacterSet()
+    {
+        QFETCH(QString, text);
         f->enableLog();
-        f->w().WRITE_LOG(QStringLiteral("Caf\u00e9"));
-        QVERIFY(fileOf(9).endsWith("14:03:27 Caf\xe9\r\n"));
+        f->w().INP_PREFIX->setText(text); // the header shows it too, in read mode
+        f->w().SW_MODE[1]->setChecked(true);
+        f->w().WRITE_LOG(text);
+        const QByteArray bytes = fileOf(9);
+        QVERIFY(bytes.contains("\r\nPrefix: " + text.toUtf8() + "\r\n"));
+        QVERIFY(bytes.endsWith("14:03:27 " + text.toUtf8() + "\r\n"));
     }
 
     void failedWriteIsReportedAndTheStationGoesOn()

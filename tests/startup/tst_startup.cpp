@@ -260,6 +260,14 @@ void StartupTest::busyUdpPortIsReportedAndShowsTheWindow()
     QCOMPARE(box.title, QString());
     QCOMPARE(box.icon, Dialogs::Icon::None);
     QCOMPARE(box.buttons, Dialogs::Buttons::Ok);
+    // What holds the port (this test's own socket) and what to do.
+    QVERIFY2(box.text.contains(QStringLiteral("\r\nIt is held by tst_startup (process %1).\r\n")
+                                   .arg(QCoreApplication::applicationPid())),
+             qPrintable(box.text));
+    QVERIFY2(box.text.endsWith(QStringLiteral("another program on this PC uses UDP port %1: close "
+                                              "it or use read mode on one station only")
+                                   .arg(holder.localPort())),
+             qPrintable(box.text));
 
     // Once the port is free, the next attempt binds it.
     const quint16 port = holder.localPort();

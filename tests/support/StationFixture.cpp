@@ -12,7 +12,8 @@
 #include <QTest>
 #include <QTimer>
 
-StationFixture::StationFixture(quint16 udpPort, quint16 tcpPort)
+StationFixture::StationFixture(quint16 udpPort, quint16 tcpPort,
+                               const std::function<void(StationOptions &)> &adjust)
 {
     m_folder = m_dir.path() + QLatin1Char('/');
     StationOptions options;
@@ -21,6 +22,8 @@ StationFixture::StationFixture(quint16 udpPort, quint16 tcpPort)
         options.udpPort = udpPort;
     if (tcpPort)
         options.tcpPort = tcpPort;
+    if (adjust)
+        adjust(options);
     m_window = std::make_unique<F_MAIN>(options, StationPlatform{clock, dialogs});
     m_window->setScriptLauncher(scripts);
     stopTimers();
@@ -92,7 +95,7 @@ QByteArray StationFixture::logBytes() const
 
 QStringList StationFixture::logLines() const
 {
-    QStringList lines = QString::fromLatin1(logBytes()).split(QStringLiteral("\r\n"));
+    QStringList lines = QString::fromUtf8(logBytes()).split(QStringLiteral("\r\n"));
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
     return lines;

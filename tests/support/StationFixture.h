@@ -8,6 +8,7 @@
 #include "unit-sim/PseudoTerminal.h"
 
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 
 // A station in a temporary configuration folder, with scripted dialogs and a test clock.
@@ -16,7 +17,9 @@
 class StationFixture
 {
 public:
-    explicit StationFixture(quint16 udpPort = 0, quint16 tcpPort = 0);
+    // adjust may change the options further (the folder and ports are set by then).
+    explicit StationFixture(quint16 udpPort = 0, quint16 tcpPort = 0,
+                            const std::function<void(StationOptions &)> &adjust = {});
     ~StationFixture();
 
     F_MAIN &w() { return *m_window; }
