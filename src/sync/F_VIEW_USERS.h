@@ -8,6 +8,7 @@ class F_MAIN;
 class QFrame;
 class QLabel;
 class QListWidget;
+class QListWidgetItem;
 class QPushButton;
 
 // The unit user list window: the users of one unit with their template counts, read when
@@ -63,7 +64,7 @@ protected:
 private:
     void buildControls();
     void showCount();
-    QString selectedUser() const;
+    QListWidgetItem *selectedLine() const;
 
     F_MAIN &w;
     bool m_loadStarted = false;
