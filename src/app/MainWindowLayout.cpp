@@ -106,15 +106,16 @@ void keepColoursWhenDisabled(QWidget *widget)
 
 // A panel laid over a group of controls hides that group while it is shown, so that nothing
 // under it takes the focus or acts, by mouse or by keyboard; the group comes back when the
-// panel goes, unless something else (the mode switch) hid or showed it meanwhile.
+// panel goes, unless its owner hid it meanwhile or showed the rival group that shares its
+// place (read mode instead of enroll mode).
 class CoveringPanel final : public QObject
 {
 public:
-    CoveringPanel(QWidget *panel, QWidget *covered, QObject *parent)
-        : QObject(parent), m_panel(panel), m_covered(covered)
+    CoveringPanel(QWidget *panel, QWidget *covered, QWidget *rival, QObject *parent)
+        : QObject(parent), m_panel(panel), m_covered(covered), m_rival(rival)
     {
-        panel->installEventFilter(this);
-        covered->installEventFilter(this);
+        for (QWidget *widget : {panel, covered, rival})
+            widget->installEventFilter(this);
     }
 
 protected:
@@ -134,6 +135,10 @@ protected:
                 cover();
             else if (type == QEvent::HideToParent)
                 m_hiding = false; // hidden by its owner: not ours to bring back
+        } else if (watched == m_rival && type == QEvent::ShowToParent) {
+            // The group's owner chose the other group: a hide of the group while we hold it
+            // hidden sends no event, the rival's show does.
+            m_hiding = false;
         }
         return false;
     }
@@ -156,6 +161,7 @@ private:
 
     QWidget *m_panel;
     QWidget *m_covered;
+    QWidget *m_rival;
     bool m_hiding = false; // the covered group is hidden because of the panel
     bool m_busy = false;   // our own show or hide
 };
@@ -391,7 +397,6 @@ void F_MAIN::buildControls()
     AFF_MSG[2] = label(FR_ERROR, "AFF_MSG_2", QStringLiteral("Communication error with Trelvane"));
     errorLayout->addWidget(PIC_MSG_LIST[9], 0, Qt::AlignHCenter);
     errorLayout->addWidget(AFF_MSG[2], 0, Qt::AlignHCenter);
-    new CoveringPanel(FR_ERROR, FR_MANAGE_USR, this);
 
     FR_READ_MODE = frame(FR_SOURCE, "FR_READ_MODE", QString(), false);
     FR_READ_MODE->hide();
@@ -419,6 +424,7 @@ void F_MAIN::buildControls()
     readLayout->addWidget(AFF_LST_USER_DATE, 5, 1);
     readLayout->addWidget(AFF_LST_USER_TIME, 5, 2);
 
+    new CoveringPanel(FR_ERROR, FR_MANAGE_USR, FR_READ_MODE, this);
     // The three share one cell: only one is shown at a time.
     sourceLayout->addWidget(FR_MANAGE_USR, 3, 0, 1, 2);
     sourceLayout->addWidget(FR_ERROR, 3, 0, 1, 2);

@@ -42,7 +42,7 @@ TargetList::TargetList(F_MAIN &w) : w(w)
     });
     // Enter on the entry that has the focus chooses it, as a click would.
     connect(w.LST_IP, &QListWidget::itemActivated, this,
-            [](QListWidgetItem *item) { item->setSelected(true); });
+            [this](QListWidgetItem *item) { this->w.LST_IP->setCurrentItem(item); });
     enableEntryButtons();
 }
 

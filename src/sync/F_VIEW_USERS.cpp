@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -58,8 +59,9 @@ F_VIEW_USERS::F_VIEW_USERS(F_MAIN &w) : QDialog(nullptr), w(w)
             LST_USERS_Click();
         }
     });
-    connect(LST_USERS, &QListWidget::itemActivated, this,
-            [](QListWidgetItem *item) { item->setSelected(true); });
+    // Enter chooses the line that has the focus, and goes no further: the window would
+    // otherwise press its default button ("Backup templates ...") as well.
+    LST_USERS->installEventFilter(this);
     connect(B_DELETE, &QPushButton::clicked, this, &F_VIEW_USERS::B_DELETE_Click);
     connect(B_SYNC, &QPushButton::clicked, this, &F_VIEW_USERS::B_SYNC_Click);
     connect(B_BACKUP, &QPushButton::clicked, this, &F_VIEW_USERS::B_BACKUP_Click);
@@ -151,6 +153,19 @@ void F_VIEW_USERS::buildControls()
     for (QPushButton *b : {B_BACKUP, B_SYNC, B_DELETE, B_IP_ADD})
         b->setAccessibleName(b->text());
     B_IP_ADD->setAccessibleDescription(QStringLiteral("Close the list"));
+}
+
+bool F_VIEW_USERS::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == LST_USERS && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (QListWidgetItem *item = LST_USERS->currentItem())
+                LST_USERS->setCurrentItem(item); // selects it, as a click does
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void F_VIEW_USERS::showEvent(QShowEvent *event)

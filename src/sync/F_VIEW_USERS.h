@@ -58,6 +58,7 @@ signals:
     void loaded();
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void done(int result) override;
 

@@ -442,8 +442,8 @@ static bool tabTo(QWidget &window, QWidget *target)
 }
 
 // Tab into the list makes line 1 current without selecting it: that chooses nothing, and
-// "Delete" stays disabled. Down moves the selection to line 2 and chooses it as a click does;
-// Delete, reached with Tab and pressed with Space, asks first: No keeps the line, Yes
+// "Delete" stays disabled; Enter chooses it. Down moves the selection to line 2 and chooses it as a
+// click does; Delete, reached with Tab and pressed with Space, asks first: No keeps the line, Yes
 // deletes the arrowed user and no other.
 void UserListWindowTest::keyboardFocusChoosesNoLineAndArrowsChooseLikeAClick()
 {
@@ -458,7 +458,8 @@ void UserListWindowTest::keyboardFocusChoosesNoLineAndArrowsChooseLikeAClick()
 
     bool reachedList = false, reachedDelete = false;
     WindowSeen afterTab, afterArrow, afterNo, afterYes;
-    QString userAfterTab, userAfterArrow, questionAsked;
+    QString userAfterTab, userAfterEnter, userAfterArrow, questionAsked;
+    bool bannerAfterEnter = false, windowOpenAfterEnter = false;
     whenWindowLoaded([&](F_VIEW_USERS &v) {
         QApplication::setActiveWindow(&v);
         reachedList = tabTo(v, v.LST_USERS);
@@ -466,6 +467,13 @@ void UserListWindowTest::keyboardFocusChoosesNoLineAndArrowsChooseLikeAClick()
         userAfterTab = f.w().INP_USER_NUMBER->text();
         v.B_DELETE->click(); // disabled: nothing happens
         v.B_DELETE_Click();  // and called anyway, it finds no line chosen
+
+        // Enter chooses the line with the focus, and starts nothing else.
+        const QString bannerBefore = f.w().AFF_MSG[0]->text();
+        QTest::keyClick(v.LST_USERS, Qt::Key_Return);
+        userAfterEnter = f.w().INP_USER_NUMBER->text();
+        bannerAfterEnter = f.w().AFF_MSG[0]->text() == bannerBefore;
+        windowOpenAfterEnter = v.isVisible();
 
         QTest::keyClick(v.LST_USERS, Qt::Key_Down);
         afterArrow = look(v);
@@ -490,6 +498,8 @@ void UserListWindowTest::keyboardFocusChoosesNoLineAndArrowsChooseLikeAClick()
     QCOMPARE(afterTab.lines, all);
     QVERIFY(!afterTab.deleteEnabled && !afterTab.syncEnabled);
     QCOMPARE(userAfterTab, QStringLiteral("77"));
+    QCOMPARE(userAfterEnter, QStringLiteral("1001"));
+    QVERIFY(bannerAfterEnter && windowOpenAfterEnter);
 
     QCOMPARE(userAfterArrow, QStringLiteral("1002"));
     QVERIFY(afterArrow.deleteEnabled && afterArrow.syncEnabled);

@@ -196,10 +196,20 @@ private slots:
         QVERIFY(w.B_USER_DELETE->isVisible());
         QVERIFY(tabCycle(w).contains(w.INP_USER_NUMBER));
 
-        w.FR_MANAGE_USR->hide(); // read mode: the panel no longer brings the group back
+        // Read mode chosen while the panel is up: the group stays hidden when the panel goes.
         w.FR_ERROR->show();
+        QVERIFY(w.FR_MANAGE_USR->isHidden());
+        w.FR_MANAGE_USR->hide();
+        w.FR_READ_MODE->show();
         w.FR_ERROR->hide();
         QVERIFY(w.FR_MANAGE_USR->isHidden());
+        // Back in enroll mode with the panel up, and then the unit answers.
+        w.FR_ERROR->show();
+        w.FR_MANAGE_USR->show();
+        w.FR_READ_MODE->hide();
+        QVERIFY(w.FR_MANAGE_USR->isHidden());
+        w.FR_ERROR->hide();
+        QVERIFY(!w.FR_MANAGE_USR->isHidden());
     }
 
     // Texts from the operator, files, units and the network are shown as typed: a user text
