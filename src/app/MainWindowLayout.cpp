@@ -7,6 +7,7 @@
 #include "link/TcpLink.h"
 
 #include <QCheckBox>
+#include <QEvent>
 #include <QFont>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -30,9 +31,13 @@ template <typename T> T *named(T *object, const char *name)
     return object;
 }
 
+// Labels show texts from the operator, files, units and the network (banner lines, folder
+// paths, addresses): as typed, never read as markup.
 QLabel *label(QWidget *parent, const char *name, const QString &text)
 {
-    return named(new QLabel(text, parent), name);
+    auto *l = named(new QLabel(text, parent), name);
+    l->setTextFormat(Qt::PlainText);
+    return l;
 }
 
 QPushButton *button(QWidget *parent, const char *name, const QString &caption,
@@ -99,6 +104,68 @@ void keepColoursWhenDisabled(QWidget *widget)
     widget->setPalette(palette);
 }
 
+// A panel laid over a group of controls hides that group while it is shown, so that nothing
+// under it takes the focus or acts, by mouse or by keyboard; the group comes back when the
+// panel goes, unless its owner hid it meanwhile or showed the rival group that shares its
+// place (read mode instead of enroll mode).
+class CoveringPanel final : public QObject
+{
+public:
+    CoveringPanel(QWidget *panel, QWidget *covered, QWidget *rival, QObject *parent)
+        : QObject(parent), m_panel(panel), m_covered(covered), m_rival(rival)
+    {
+        for (QWidget *widget : {panel, covered, rival})
+            widget->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        const QEvent::Type type = event->type();
+        if (m_busy || (type != QEvent::ShowToParent && type != QEvent::HideToParent))
+            return false;
+        if (watched == m_panel) {
+            if (type == QEvent::ShowToParent && !m_covered->isHidden())
+                cover();
+            else if (type == QEvent::HideToParent && m_hiding)
+                uncover();
+        } else if (watched == m_covered) {
+            // Shown while the panel is up (the mode switch to enroll mode): stays under it.
+            if (type == QEvent::ShowToParent && !m_panel->isHidden())
+                cover();
+            else if (type == QEvent::HideToParent)
+                m_hiding = false; // hidden by its owner: not ours to bring back
+        } else if (watched == m_rival && type == QEvent::ShowToParent) {
+            // The group's owner chose the other group: a hide of the group while we hold it
+            // hidden sends no event, the rival's show does.
+            m_hiding = false;
+        }
+        return false;
+    }
+
+private:
+    void cover()
+    {
+        m_busy = true;
+        m_covered->hide();
+        m_busy = false;
+        m_hiding = true;
+    }
+    void uncover()
+    {
+        m_hiding = false;
+        m_busy = true;
+        m_covered->show();
+        m_busy = false;
+    }
+
+    QWidget *m_panel;
+    QWidget *m_covered;
+    QWidget *m_rival;
+    bool m_hiding = false; // the covered group is hidden because of the panel
+    bool m_busy = false;   // our own show or hide
+};
+
 } // namespace
 
 void F_MAIN::buildControls()
@@ -122,16 +189,20 @@ void F_MAIN::buildControls()
     root->addWidget(FR_TARGET, 0, 1);
 
     auto *folders = new QGridLayout;
-    folders->setColumnStretch(1, 1);
     B_EDIT_DIR_TEMPLATE =
         button(this, "B_EDIT_DIR_TEMPLATE", QString(), QStringLiteral("Edit templates folder"));
     AFF_DIR_TEMPLATES = label(this, "AFF_DIR_TEMPLATES", QStringLiteral("CURDIR"));
     AFF_DIR_TEMPLATES->setToolTip(QStringLiteral("Templates folder"));
     AFF_CURDIR = label(this, "AFF_CURDIR", QStringLiteral("CURDIR"));
     AFF_CURDIR->setToolTip(QStringLiteral("Configuration folder"));
+    // Each path says what it is without hovering over it.
+    folders->setColumnStretch(2, 1);
     folders->addWidget(B_EDIT_DIR_TEMPLATE, 0, 0);
-    folders->addWidget(AFF_DIR_TEMPLATES, 0, 1);
-    folders->addWidget(AFF_CURDIR, 1, 1);
+    folders->addWidget(label(this, "templatesFolderCaption", QStringLiteral("Templates:")), 0, 1);
+    folders->addWidget(AFF_DIR_TEMPLATES, 0, 2);
+    folders->addWidget(label(this, "configurationFolderCaption", QStringLiteral("Configuration:")),
+                       1, 1);
+    folders->addWidget(AFF_CURDIR, 1, 2);
     root->addLayout(folders, 1, 0, 1, 2);
     root->addWidget(FR_COMM, 2, 0);
     root->addWidget(FR_TCP, 3, 0);
@@ -306,7 +377,7 @@ void F_MAIN::buildControls()
     B_VIEW_TEMPLATES = button(FR_MANAGE_USR, "B_VIEW_TEMPLATES", QString(),
                               QStringLiteral("View active users  in this Trelvane"));
     B_SYNCHRONIZE_NEW_UNIT =
-        button(FR_MANAGE_USR, "B_SYNCHRONIZE_NEW_UNIT", QStringLiteral("Synchronise a new unit"));
+        button(FR_MANAGE_USR, "B_SYNCHRONIZE_NEW_UNIT", QStringLiteral("Synchronize a new unit"));
     Label4 = label(FR_MANAGE_USR, "Label4", QStringLiteral("Wait"));
     Label4->hide();
     TIM_BACKUP = timer(this, "TIM_BACKUP", 0);
@@ -353,6 +424,7 @@ void F_MAIN::buildControls()
     readLayout->addWidget(AFF_LST_USER_DATE, 5, 1);
     readLayout->addWidget(AFF_LST_USER_TIME, 5, 2);
 
+    new CoveringPanel(FR_ERROR, FR_MANAGE_USR, FR_READ_MODE, this);
     // The three share one cell: only one is shown at a time.
     sourceLayout->addWidget(FR_MANAGE_USR, 3, 0, 1, 2);
     sourceLayout->addWidget(FR_ERROR, 3, 0, 1, 2);
@@ -415,7 +487,7 @@ void F_MAIN::nameForAssistiveTechnology()
     // Picture buttons without a caption are named by their tooltip.
     B_EDIT_DIR_TEMPLATE->setAccessibleName(B_EDIT_DIR_TEMPLATE->toolTip());
     B_EDIT_TERM->setAccessibleName(B_EDIT_TERM->toolTip());
-    B_VIEW_TEMPLATES->setAccessibleName(B_VIEW_TEMPLATES->toolTip());
+    B_VIEW_TEMPLATES->setAccessibleName(B_VIEW_TEMPLATES->toolTip().simplified());
     B_RESET_PASSWORD->setAccessibleName(B_RESET_PASSWORD->toolTip());
     B_IP_ADD->setAccessibleName(QStringLiteral("Add a target unit"));
     B_IP_ADD->setToolTip(B_IP_ADD->accessibleName());

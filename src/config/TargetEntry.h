@@ -17,4 +17,10 @@ QString addressOf(const QString &entry);
 // Everything from character 18 on, blanks trimmed.
 QString descriptionOf(const QString &entry);
 
+// Why a typed address cannot name a target unit, in words for the operator; empty when it
+// can. Blanks around it do not count. A target is a dotted quad of four numbers from 0 to
+// 255, or "COM" in any letter case (optionally followed by a port number, "COM 3"), which
+// stands for the source unit on the station's own link.
+QString addressProblem(const QString &address);
+
 } // namespace TargetEntry

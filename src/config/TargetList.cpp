@@ -7,6 +7,7 @@
 
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPalette>
 #include <QPushButton>
 #include <QScopedValueRollback>
 
@@ -19,6 +20,11 @@ const QString kDescriptionTitle = QStringLiteral("Target Trelvane Description");
 // shortest); longer ones get a description.
 constexpr int kLongestWithoutDescription = 7;
 
+QString skippedBecause(const QString &problem)
+{
+    return QStringLiteral("Skipped by enroll, delete and synchronize: ") + problem;
+}
+
 } // namespace
 
 TargetList::TargetList(F_MAIN &w) : w(w)
@@ -26,12 +32,18 @@ TargetList::TargetList(F_MAIN &w) : w(w)
     connect(w.B_IP_ADD, &QPushButton::clicked, this, &TargetList::B_IP_ADD_Click);
     connect(w.B_EDIT_TERM, &QPushButton::clicked, this, &TargetList::B_EDIT_TERM_Click);
     connect(w.B_IP_DEL, &QPushButton::clicked, this, &TargetList::B_IP_DEL_Click);
-    // A click on an entry, or moving the highlight with the keyboard.
+    // A click on an entry, or the keyboard moving the selection: Tab into the list makes an
+    // entry current without selecting it, and that chooses nothing.
     connect(w.LST_IP, &QListWidget::itemClicked, this, &TargetList::LST_IP_Click);
-    connect(w.LST_IP, &QListWidget::currentRowChanged, this, [this] {
-        if (!m_changingList)
+    connect(w.LST_IP, &QListWidget::itemSelectionChanged, this, [this] {
+        enableEntryButtons();
+        if (!m_changingList && selectedEntry())
             LST_IP_Click();
     });
+    // Enter on the entry that has the focus chooses it, as a click would.
+    connect(w.LST_IP, &QListWidget::itemActivated, this,
+            [this](QListWidgetItem *item) { this->w.LST_IP->setCurrentItem(item); });
+    enableEntryButtons();
 }
 
 QString TargetList::entryText(const QString &address, const QString &description)
@@ -54,10 +66,34 @@ QStringList TargetList::tickedAddresses() const
     QStringList addresses;
     for (int row = 0; row < w.LST_IP->count(); ++row) {
         const QListWidgetItem *item = w.LST_IP->item(row);
-        if (item->checkState() == Qt::Checked)
-            addresses.append(addressOf(item->text()));
+        if (item->checkState() != Qt::Checked)
+            continue;
+        const QString address = addressOf(item->text());
+        const QString problem = TargetEntry::addressProblem(address);
+        if (problem.isEmpty())
+            addresses.append(address);
+        else
+            w.WRITE_LOG(QStringLiteral("Target unit skipped: ") + problem);
     }
     return addresses;
+}
+
+int TargetList::usableTickedCount() const
+{
+    int count = 0;
+    for (int row = 0; row < w.LST_IP->count(); ++row) {
+        const QListWidgetItem *item = w.LST_IP->item(row);
+        if (item->checkState() == Qt::Checked &&
+            TargetEntry::addressProblem(addressOf(item->text())).isEmpty())
+            ++count;
+    }
+    return count;
+}
+
+QListWidgetItem *TargetList::selectedEntry() const
+{
+    const QList<QListWidgetItem *> selected = w.LST_IP->selectedItems();
+    return selected.isEmpty() ? nullptr : selected.first();
 }
 
 void TargetList::addEntry(const QString &text)
@@ -66,6 +102,32 @@ void TargetList::addEntry(const QString &text)
     auto *item = new QListWidgetItem(text, w.LST_IP); // owned by the list
     item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
     item->setCheckState(Qt::Checked);
+    markAddressProblem(item);
+    enableEntryButtons();
+}
+
+void TargetList::markAddressProblem(QListWidgetItem *item) const
+{
+    // Kept as it was typed, so that nothing of an older configuration file is lost, but shown
+    // for what it is.
+    const QString problem = TargetEntry::addressProblem(addressOf(item->text()));
+    if (problem.isEmpty()) {
+        item->setData(Qt::ForegroundRole, QVariant());
+        item->setToolTip(QString());
+        return;
+    }
+    item->setForeground(w.LST_IP->palette().color(QPalette::Disabled, QPalette::Text));
+    // A tooltip whose text looks like markup is read as markup: given as a paragraph, with
+    // the typed text escaped, it reads as typed.
+    item->setToolTip(QStringLiteral("<p>") + skippedBecause(problem).toHtmlEscaped() +
+                     QStringLiteral("</p>"));
+}
+
+void TargetList::enableEntryButtons()
+{
+    const bool chosen = selectedEntry() != nullptr;
+    for (QPushButton *button : {w.B_EDIT_TERM, w.B_IP_DEL, w.B_PING, w.B_TCP_VIEW_USR_LST})
+        button->setEnabled(chosen);
 }
 
 void TargetList::B_IP_ADD_Click()
@@ -87,7 +149,7 @@ void TargetList::B_IP_ADD_Click()
 
 void TargetList::B_EDIT_TERM_Click()
 {
-    QListWidgetItem *item = w.LST_IP->currentItem();
+    QListWidgetItem *item = selectedEntry();
     if (!item)
         return;
     const QString previous = w.ID_IP;
@@ -106,6 +168,7 @@ void TargetList::B_EDIT_TERM_Click()
         const QScopedValueRollback guard(m_changingList, true);
         item->setText(entryText(w.ID_IP, description));
         item->setCheckState(Qt::Checked);
+        markAddressProblem(item);
     }
     saveConfiguration();
 }
@@ -114,18 +177,18 @@ void TargetList::B_IP_DEL_Click()
 {
     {
         const QScopedValueRollback guard(m_changingList, true);
-        const int row = w.LST_IP->currentRow();
-        if (row >= 0) {
-            delete w.LST_IP->takeItem(row);
-            w.LST_IP->setCurrentRow(-1); // no entry is current after a delete
+        if (QListWidgetItem *item = selectedEntry()) {
+            delete w.LST_IP->takeItem(w.LST_IP->row(item));
+            w.LST_IP->setCurrentRow(-1); // no entry is chosen after a delete
         }
     }
+    enableEntryButtons();
     saveConfiguration();
 }
 
 void TargetList::LST_IP_Click()
 {
-    const QListWidgetItem *item = w.LST_IP->currentItem();
+    const QListWidgetItem *item = selectedEntry();
     if (!item)
         return;
     w.ID_IP = addressOf(item->text());
@@ -142,6 +205,13 @@ bool TargetList::acceptableAddress(const QString &typed)
                 .arg(typed)
                 .arg(kAddressWidth),
             kAddressTitle, Dialogs::Icon::Critical);
+        return false;
+    }
+    const QString problem = TargetEntry::addressProblem(typed);
+    if (!problem.isEmpty()) {
+        w.dialogs().beep(2);
+        w.dialogs().messageBox(problem + QStringLiteral("\r\nThe address was not saved."),
+                               kAddressTitle, Dialogs::Icon::Critical);
         return false;
     }
     return true;

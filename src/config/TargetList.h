@@ -7,10 +7,12 @@
 #include <QStringList>
 
 class F_MAIN;
+class QListWidgetItem;
 
 // The target units in LST_IP: one ticked entry per unit, "address, blanks up to column 17,
 // description". Adds, edits and deletes entries at the operator's request and saves the
-// configuration after every change; a click makes the entry's unit the current one.
+// configuration after every change; selecting an entry (a click, or the keyboard's selection
+// keys) makes its unit the current one. Focus alone chooses nothing.
 class TargetList : public QObject
 {
     Q_OBJECT
@@ -33,17 +35,26 @@ public:
     // Everything from character 18 on, blanks trimmed.
     static QString descriptionOf(const QString &entry);
 
-    // Addresses of the ticked entries, first to last.
+    // Addresses of the ticked entries that name a unit, first to last. A ticked entry whose
+    // address names none (kept from an older configuration file) is skipped, with a log line.
     QStringList tickedAddresses() const;
+    // How many ticked entries tickedAddresses() would give, without logging.
+    int usableTickedCount() const;
+    // The entry the operator selected, or nullptr: the one Edit, Delete, Test and View act on.
+    QListWidgetItem *selectedEntry() const;
     // Appends a ticked entry with this text.
     void addEntry(const QString &text);
 
 private:
-    // False when the operator cancelled or left the address blank, or typed one too long
-    // for the address column (that one is refused with a box).
+    // False when the operator cancelled or left the address blank, or typed one that names
+    // no unit (that one is refused with a box saying why).
     bool acceptableAddress(const QString &typed);
+    // Greys an entry whose address names no unit, with a tooltip saying why it is skipped.
+    void markAddressProblem(QListWidgetItem *item) const;
+    // Edit, Delete, Test and View need a selected entry.
+    void enableEntryButtons();
     void saveConfiguration();
 
     F_MAIN &w;
-    bool m_changingList = false; // our own edits move the current row: that is no click
+    bool m_changingList = false; // our own edits move the selection: that is no click
 };

@@ -32,7 +32,7 @@ QString PingTest::scriptPath() const
 
 void PingTest::B_PING_Click()
 {
-    const QListWidgetItem *current = w.LST_IP->currentItem();
+    const QListWidgetItem *current = w.targetList().selectedEntry();
     if (!current)
         return;
     w.INP_IP->setText(TargetList::addressOf(current->text()));

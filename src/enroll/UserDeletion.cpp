@@ -6,17 +6,62 @@
 #include "enroll/TemplateStore.h"
 #include "link/Frame.h"
 #include "link/SourceSender.h"
+#include "platform/Dialogs.h"
 #include "sync/TemplateUpload.h"
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStringList>
 
 UserDeletion::UserDeletion(F_MAIN &w) : w(w)
 {
     connect(w.B_USER_DELETE, &QPushButton::clicked, this, &UserDeletion::B_USER_DELETE_Click);
 }
 
+namespace {
+
+QString counted(int count, const char *singular, const char *plural)
+{
+    return QString::number(count) + u' ' + QLatin1String(count == 1 ? singular : plural);
+}
+
+} // namespace
+
+QString UserDeletion::deletionQuestion(const QString &userText, int templateFiles, int targets)
+{
+    QStringList places{QStringLiteral("the source unit")};
+    if (templateFiles > 0)
+        places.append(QStringLiteral("its ") +
+                      counted(templateFiles, "template file", "template files"));
+    if (targets > 0)
+        places.append(counted(targets, "target unit", "target units"));
+    QString where = places.takeLast();
+    if (!places.isEmpty())
+        where = places.join(QStringLiteral(", ")) + QStringLiteral(" and ") + where;
+    return QStringLiteral("Delete user ") + userText + QStringLiteral(" from ") + where +
+           QLatin1Char('?');
+}
+
+bool UserDeletion::confirmDeletion(const QString &userText)
+{
+    const QString question = deletionQuestion(
+        userText, int(w.templateStore().list(userText).size()), w.targetList().usableTickedCount());
+    const bool yes =
+        w.dialogs().question(question, QStringLiteral("Delete user")) == Dialogs::Answer::Yes;
+    w.WRITE_LOG(question + (yes ? QStringLiteral(" Yes") : QStringLiteral(" No")));
+    return yes;
+}
+
 void UserDeletion::B_USER_DELETE_Click()
+{
+    if (w.enrollment().USER_ENTRY_ERROR())
+        return;
+    if (!confirmDeletion(w.INP_USER_NUMBER->text()))
+        return;
+    deleteConfirmed();
+}
+
+void UserDeletion::deleteConfirmed()
 {
     if (w.enrollment().USER_ENTRY_ERROR())
         return;

@@ -7,15 +7,23 @@
 class F_MAIN;
 
 // Deletes a user everywhere the station knows of: its template files, the source unit and
-// every ticked target unit.
+// every ticked target unit. The operator is asked first, and told what will go.
 class UserDeletion : public QObject
 {
     Q_OBJECT
 public:
     explicit UserDeletion(F_MAIN &w);
 
-    // Deletes the user in INP_USER_NUMBER (also called by the unit user list window).
+    // Deletes the user in INP_USER_NUMBER after the operator answered Yes.
     void B_USER_DELETE_Click();
+    // The same for a deletion the operator has already confirmed (the unit user list window
+    // asks before it removes the line).
+    void deleteConfirmed();
+
+    // Asks whether the user may go, naming what will be removed; logs the answer.
+    bool confirmDeletion(const QString &userText);
+    // "Delete user 1002 from the source unit, its 2 template files and 3 target units?"
+    static QString deletionQuestion(const QString &userText, int templateFiles, int targets);
 
     // The "DEL" user command: removes the user's template files, then sends the delete frame
     // to the source unit and, in list order and without pauses, to every ticked target.

@@ -27,7 +27,10 @@ struct Row
     bool alarm; // an error: bring the window forward and beep
 };
 
-const std::array<Row, 11> kRows{{
+const std::array<Row, 12> kRows{{
+    // A template that could not be saved: its text holds "SAVE", but it is a failure and
+    // must not read as one of the saves below.
+    {{"CANNOT SAVE"}, {"CANNOT SAVE"}, "-3", 7, true},
     {{"YOUR FINGER ON"}, {}, "-6", 0, false},
     {{"REMOVE"}, {}, "-2", 2, false},
     {{"UPLOAD", "SYNCHRONIZE"}, {"SAVE"}, nullptr, 5, false},

@@ -74,7 +74,7 @@ void ReceiveDispatcher::SERIAL_RX_Timer()
     if (!chunk.isEmpty()) {
         w.WRITE_LOG(QStringLiteral("RX_Serial: ") + TRACE_TEXT(chunk));
         if (w.TRELVANE_LOAD != F_MAIN::True) {
-            w.AFF_LOG_MSG(QStringLiteral("Synchronise user template, please wait."), 2);
+            w.AFF_LOG_MSG(QStringLiteral("Synchronize user template, please wait."), 2);
             if (w.RX_EMPREINTE.size() < kMaxCollectedBytes)
                 w.RX_EMPREINTE += chunk.left(kMaxCollectedBytes - w.RX_EMPREINTE.size());
         } else {

@@ -23,6 +23,10 @@ public:
     virtual Answer messageBox(const QString &text, const QString &title, Icon icon,
                               Buttons buttons = Buttons::Ok) = 0;
 
+    // Modal Yes/No question before something that cannot be undone. No is the default
+    // button and Escape answers No, so a stray Enter or Escape never destroys anything.
+    virtual Answer question(const QString &text, const QString &title) = 0;
+
     virtual void beep() = 0;
 
     void beep(int times)
@@ -42,8 +46,11 @@ public:
                      const QString &preset = QString()) override;
     Answer messageBox(const QString &text, const QString &title, Icon icon,
                       Buttons buttons = Buttons::Ok) override;
+    Answer question(const QString &text, const QString &title) override;
     void beep() override;
 
 private:
+    QWidget *parentWindow() const;
+
     QWidget *m_parent = nullptr;
 };

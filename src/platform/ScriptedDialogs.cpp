@@ -28,6 +28,17 @@ Dialogs::Answer ScriptedDialogs::messageBox(const QString &text, const QString &
     return static_cast<Answer>(m_answers.dequeue().toInt());
 }
 
+Dialogs::Answer ScriptedDialogs::question(const QString &text, const QString &title)
+{
+    m_shown.append(
+        {Shown::Kind::Question, text, title, QString(), Icon::Question, Buttons::YesNo, m_beeps});
+    if (m_answers.isEmpty() || m_answers.head().typeId() != QMetaType::Int) {
+        ++m_unanswered;
+        return Answer::No;
+    }
+    return static_cast<Answer>(m_answers.dequeue().toInt());
+}
+
 void ScriptedDialogs::clear()
 {
     m_answers.clear();

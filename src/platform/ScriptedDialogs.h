@@ -16,7 +16,7 @@ class ScriptedDialogs final : public Dialogs
 public:
     struct Shown
     {
-        enum class Kind { Input, Message } kind;
+        enum class Kind { Input, Message, Question } kind;
         QString text; // prompt or message text
         QString title;
         QString preset;
@@ -35,6 +35,8 @@ public:
                      const QString &preset = QString()) override;
     Answer messageBox(const QString &text, const QString &title, Icon icon,
                       Buttons buttons = Buttons::Ok) override;
+    // Takes a message answer from the queue; with none left, No (the default button).
+    Answer question(const QString &text, const QString &title) override;
     void beep() override { ++m_beeps; }
 
     const QList<Shown> &shown() const { return m_shown; }

@@ -9,10 +9,12 @@
 #include <QCoreApplication>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -43,11 +45,23 @@ F_VIEW_USERS::F_VIEW_USERS(F_MAIN &w) : QDialog(nullptr), w(w)
     setWindowTitle(QString::fromLatin1(kCaption));
     setWindowModality(Qt::ApplicationModal);
     buildControls();
+    // A line is chosen when the operator selects it: a click, or the keyboard moving the
+    // selection (arrows, Space, Enter). Tab into the list makes line 1 current without
+    // selecting it; that chooses nothing.
     connect(LST_USERS, &QListWidget::itemClicked, this, &F_VIEW_USERS::LST_USERS_Click);
-    connect(LST_USERS, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (row >= 0 && m_loaded && !m_removingLine)
-            LST_USERS_Click(); // the keyboard selects a line as a click does
+    connect(LST_USERS, &QListWidget::itemSelectionChanged, this, [this] {
+        if (m_removingLine)
+            return;
+        if (LST_USERS->selectedItems().isEmpty()) {
+            B_SYNC->setEnabled(false);
+            B_DELETE->setEnabled(false);
+        } else if (m_loaded) {
+            LST_USERS_Click();
+        }
     });
+    // Enter chooses the line that has the focus, and goes no further: the window would
+    // otherwise press its default button ("Backup templates ...") as well.
+    LST_USERS->installEventFilter(this);
     connect(B_DELETE, &QPushButton::clicked, this, &F_VIEW_USERS::B_DELETE_Click);
     connect(B_SYNC, &QPushButton::clicked, this, &F_VIEW_USERS::B_SYNC_Click);
     connect(B_BACKUP, &QPushButton::clicked, this, &F_VIEW_USERS::B_BACKUP_Click);
@@ -66,17 +80,29 @@ void F_VIEW_USERS::buildControls()
     palette.setColor(QPalette::Window, QColor(0xC0, 0xE0, 0xFF)); // light blue
     setPalette(palette);
 
-    Label1 =
-        named(new QLabel(QStringLiteral("User Number           Nb template(s)"), this), "Label1");
+    // The heading is drawn in the list's fixed font, each word over its column: a line is
+    // the user number padded to column 37, one blank and the count.
+    QFont fixed(QStringLiteral("Monospace"));
+    fixed.setStyleHint(QFont::TypeWriter);
+    Label1 = named(
+        new QLabel(
+            QStringLiteral("User Number").leftJustified(UserListPages::kNumberColumn + 1, u' ') +
+                QStringLiteral("Nb template(s)"),
+            this),
+        "Label1");
+    Label1->setFont(fixed);
     AFF_SOURCE = named(new QLabel(QStringLiteral("COMM X"), this), "AFF_SOURCE");
     AFF_SOURCE->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     AFF_SOURCE->setStyleSheet(QStringLiteral("color: #00007f;"));
     LST_USERS = named(new QListWidget(this), "LST_USERS");
     LST_USERS->setSelectionMode(QAbstractItemView::SingleSelection);
     LST_USERS->setUniformItemSizes(true); // ten thousand lines fill at once
-    QFont fixed(QStringLiteral("Monospace"));
-    fixed.setStyleHint(QFont::TypeWriter);
     LST_USERS->setFont(fixed);
+    // The list draws its lines inside its frame and the item margin: the heading starts there.
+    Label1->setContentsMargins(
+        LST_USERS->frameWidth() +
+            LST_USERS->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, LST_USERS) + 1,
+        0, 0, 0);
     B_BACKUP =
         named(new QPushButton(QStringLiteral("Backup templates from Trelvane to Computer"), this),
               "B_BACKUP");
@@ -92,6 +118,9 @@ void F_VIEW_USERS::buildControls()
     AFF_WAIT = named(new QLabel(QStringLiteral("Please wait ..."), FR_WAIT), "AFF_WAIT");
     AFF_NB_USERS = named(new QLabel(QStringLiteral("0 users"), FR_WAIT), "AFF_NB_USERS");
     AFF_PAGE = named(new QLabel(FR_WAIT), "AFF_PAGE");
+    // The unit and the counts come from outside: shown as they are, never as markup.
+    for (QLabel *label : {Label1, AFF_SOURCE, AFF_WAIT, AFF_NB_USERS, AFF_PAGE})
+        label->setTextFormat(Qt::PlainText);
     auto *waitLayout = new QHBoxLayout(FR_WAIT);
     waitLayout->addWidget(AFF_WAIT);
     waitLayout->addWidget(AFF_PAGE);
@@ -117,13 +146,26 @@ void F_VIEW_USERS::buildControls()
     LST_USERS->setAccessibleName(QStringLiteral("Users of the unit"));
     LST_USERS->setAccessibleDescription(
         QStringLiteral("Each line: user number, then the number of templates"));
-    Label1->setAccessibleName(Label1->text());
+    Label1->setAccessibleName(QStringLiteral("User Number, Nb template(s)"));
     AFF_SOURCE->setAccessibleName(AFF_SOURCE->text());
     AFF_NB_USERS->setAccessibleName(AFF_NB_USERS->text());
     AFF_WAIT->setAccessibleName(AFF_WAIT->text());
     for (QPushButton *b : {B_BACKUP, B_SYNC, B_DELETE, B_IP_ADD})
         b->setAccessibleName(b->text());
     B_IP_ADD->setAccessibleDescription(QStringLiteral("Close the list"));
+}
+
+bool F_VIEW_USERS::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == LST_USERS && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (QListWidgetItem *item = LST_USERS->currentItem())
+                LST_USERS->setCurrentItem(item); // selects it, as a click does
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void F_VIEW_USERS::showEvent(QShowEvent *event)
@@ -210,27 +252,32 @@ void F_VIEW_USERS::AFF_SOURCE_Change()
     }
 }
 
-QString F_VIEW_USERS::selectedUser() const
+QListWidgetItem *F_VIEW_USERS::selectedLine() const
 {
-    const QListWidgetItem *item = LST_USERS->currentItem();
-    return item && item->isSelected() ? UserListPages::userOfLine(item->text()) : QString();
+    const QList<QListWidgetItem *> selected = LST_USERS->selectedItems();
+    return selected.isEmpty() ? nullptr : selected.first();
 }
 
 void F_VIEW_USERS::LST_USERS_Click()
 {
-    if (!LST_USERS->currentItem())
+    const QListWidgetItem *item = selectedLine();
+    if (!item)
         return;
-    w.INP_USER_NUMBER->setText(UserListPages::userOfLine(LST_USERS->currentItem()->text()));
+    w.INP_USER_NUMBER->setText(UserListPages::userOfLine(item->text()));
     B_SYNC->setEnabled(true);
     B_DELETE->setEnabled(true);
 }
 
 void F_VIEW_USERS::B_DELETE_Click()
 {
-    QListWidgetItem *item = LST_USERS->currentItem();
+    QListWidgetItem *item = selectedLine();
     if (!item)
         return;
-    w.INP_USER_NUMBER->setText(UserListPages::userOfLine(item->text()));
+    const QString user = UserListPages::userOfLine(item->text());
+    w.INP_USER_NUMBER->setText(user);
+    // Asked before anything goes, the line included: No leaves the window as it was.
+    if (!w.userDeletion().confirmDeletion(user))
+        return;
     // Removing the line moves the current row to a neighbour: that is no click, and must
     // not put the neighbour's number in place of the user being deleted.
     m_removingLine = true;
@@ -238,13 +285,17 @@ void F_VIEW_USERS::B_DELETE_Click()
     LST_USERS->setCurrentRow(-1);
     m_removingLine = false;
     showCount();
-    w.userDeletion().B_USER_DELETE_Click();
+    w.userDeletion().deleteConfirmed();
     B_SYNC->setEnabled(false);
     B_DELETE->setEnabled(false);
 }
 
 void F_VIEW_USERS::B_SYNC_Click()
 {
+    const QListWidgetItem *item = selectedLine();
+    if (!item)
+        return;
+    w.INP_USER_NUMBER->setText(UserListPages::userOfLine(item->text()));
     w.templateBackup().armTrigger();
     w.AFF_LOG_MSG(QStringLiteral("Synchronize template number: ") + w.INP_USER_NUMBER->text(), 2);
 }

@@ -8,6 +8,7 @@ class F_MAIN;
 class QFrame;
 class QLabel;
 class QListWidget;
+class QListWidgetItem;
 class QPushButton;
 
 // The unit user list window: the users of one unit with their template counts, read when
@@ -57,13 +58,14 @@ signals:
     void loaded();
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void done(int result) override;
 
 private:
     void buildControls();
     void showCount();
-    QString selectedUser() const;
+    QListWidgetItem *selectedLine() const;
 
     F_MAIN &w;
     bool m_loadStarted = false;

@@ -29,8 +29,11 @@ constexpr double kAfterTrailer = 0.1;
 // An IPv4 address of the target, or nothing. A text of digits and dots must be a full
 // dotted quad (QHostAddress alone would take shorthand forms such as "10.7" or leave
 // "300.1.1.1" to a name lookup); any other text is a host name to resolve.
-std::optional<QHostAddress> resolve(const QString &host)
+std::optional<QHostAddress> resolve(const QString &typed)
 {
+    // Blanks around the text do not make a shorthand pass for a full address: "127.1 "
+    // is refused as "127.1" is.
+    const QString host = typed.trimmed();
     static const QRegularExpression digitsAndDots(QStringLiteral("^[0-9.]+$"));
     static const QRegularExpression dottedQuad(
         QStringLiteral("^(\\d{1,3})\\.(\\d{1,3})\\.(\\d{1,3})\\.(\\d{1,3})$"));

@@ -53,7 +53,7 @@ void UnitUserList::B_TCP_VIEW_USR_LST_Click()
 {
     if (m_window)
         return;
-    const QListWidgetItem *entry = w.LST_IP->currentItem();
+    const QListWidgetItem *entry = w.targetList().selectedEntry();
     if (!entry)
         return;
     w.INP_IP->setText(TargetList::addressOf(entry->text()));

@@ -76,6 +76,16 @@ private slots:
         QTest::newRow("save on line 2") << "User 12345"
                                         << "Save user template to: C:\\T\\1.DAT"
                                         << "0" << 5 << 0;
+        // A template that could not be saved is a failure, though its text holds "SAVE". Both
+        // line changes find it, so the alarm sounds for each, as for any error on line 2.
+        QTest::newRow("save failure on line 2")
+            << "User: 12345"
+            << "Cannot save user template to: /srv/t/12345-01.DAT"
+            << "-3" << 7 << 6;
+        QTest::newRow("save failure during the fetch")
+            << "Remove your finger from the sensor"
+            << "Cannot save user template to: /srv/t/12345-01.DAT"
+            << "-3" << 7 << 6;
         QTest::newRow("upload") << "Upload template(s)"
                                 << ""
                                 << "0" << 5 << 0;

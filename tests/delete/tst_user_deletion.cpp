@@ -4,17 +4,22 @@
 #include "link/Frame.h"
 #include "link/ReceiveDispatcher.h"
 #include "link/SerialLink.h"
+#include "platform/Dialogs.h"
 #include "support/StationFixture.h"
+#include "util/TextNumber.h"
 
+#include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QNetworkDatagram>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QUdpSocket>
 
 #include <memory>
@@ -150,6 +155,7 @@ private slots:
                 [&] { filesAtEachSend.append(templateFiles(f.folder()).join(u' ')); });
 
         w.INP_USER_NUMBER->setText(QStringLiteral("1"));
+        f.dialogs.answerMessage(Dialogs::Answer::Yes); // the operator confirms
         w.B_USER_DELETE->click();
 
         const QByteArray frame = hex("40 16 01 00 00 00 00 00 00 00 00 57 0A");
@@ -165,7 +171,8 @@ private slots:
         QCOMPARE(w.TRELVANE_LOAD, F_MAIN::True);
         QCOMPARE(w.AFF_MSG[0]->text(), QStringLiteral("Delete User: 1"));
         QCOMPARE(w.AFF_MSG[1]->text(), QString());
-        QCOMPARE(f.dialogs.shown().size(), 0);
+        QCOMPARE(f.dialogs.shown().size(), 1); // the question, and nothing else
+        QCOMPARE(f.dialogs.shown().first().kind, ScriptedDialogs::Shown::Kind::Question);
 
         const QStringList log = f.logLines();
         const QString trace = TRACE_TEXT(frame);
@@ -182,6 +189,7 @@ private slots:
         connectSource(f);
         putFiles(f.folder(), {"12-01.DAT", "12-02.DAT", "123-01.DAT", "123-02.DAT", "1-01.DAT"});
         f.w().INP_USER_NUMBER->setText(QStringLiteral("12"));
+        f.dialogs.answerMessage(Dialogs::Answer::Yes); // the operator confirms
         f.w().B_USER_DELETE->click();
         QCOMPARE(f.readSent(13), hex("40 16 0C 00 00 00 00 00 00 00 00 62 0A"));
         QCOMPARE(templateFiles(f.folder()), (QStringList{"1-01.DAT", "123-01.DAT", "123-02.DAT"}));
@@ -199,6 +207,7 @@ private slots:
         w.LST_IP->item(0)->setCheckState(Qt::Unchecked);
 
         w.INP_USER_NUMBER->setText(QStringLiteral("5"));
+        f.dialogs.answerMessage(Dialogs::Answer::Yes); // the operator confirms
         w.B_USER_DELETE->click();
 
         QCOMPARE(f.readSent(13), hex("40 16 05 00 00 00 00 00 00 00 00 5B 0A"));
@@ -268,6 +277,7 @@ private slots:
             w.targetList().addEntry(TargetList::entryText(address, "unit"));
 
         w.INP_USER_NUMBER->setText(QStringLiteral("1"));
+        f.dialogs.answerMessage(Dialogs::Answer::Yes); // the operator confirms
         w.B_USER_DELETE->click();
 
         const QByteArray frame = hex("40 16 01 00 00 00 00 00 00 00 00 57 0A");
@@ -289,11 +299,141 @@ private slots:
         w.targetList().addEntry(TargetList::entryText("127.0.0.2", "Hall"));
 
         w.INP_USER_NUMBER->setText(QStringLiteral("1"));
+        f.dialogs.answerMessage(Dialogs::Answer::Yes); // the operator confirms
         w.B_USER_DELETE->click();
 
         QVERIFY(templateFiles(f.folder()).isEmpty());
         QCOMPARE(site.second.received(1),
                  QList<QByteArray>{hex("40 16 01 00 00 00 00 00 00 00 00 57 0A")});
+    }
+
+    void theQuestionNamesWhatWillGo_data()
+    {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<int>("files");
+        QTest::addColumn<int>("targets");
+        QTest::addColumn<QString>("question");
+        QTest::newRow("files and targets")
+            << "1002" << 2 << 3
+            << "Delete user 1002 from the source unit, its 2 template files and 3 target units?";
+        QTest::newRow("one of each")
+            << "7" << 1 << 1
+            << "Delete user 7 from the source unit, its 1 template file and 1 target unit?";
+        QTest::newRow("source unit only") << "7" << 0 << 0 << "Delete user 7 from the source unit?";
+        QTest::newRow("no target")
+            << "7" << 1 << 0 << "Delete user 7 from the source unit and its 1 template file?";
+        QTest::newRow("no file") << "7" << 0 << 2
+                                 << "Delete user 7 from the source unit and 2 target units?";
+    }
+    void theQuestionNamesWhatWillGo()
+    {
+        QFETCH(QString, user);
+        QFETCH(int, files);
+        QFETCH(int, targets);
+        QFETCH(QString, question);
+        QCOMPARE(UserDeletion::deletionQuestion(user, files, targets), question);
+    }
+
+    // The button asks first, counting the user's files and the ticked targets that will be
+    // told (not an unticked one, nor one whose address names no unit); No leaves everything
+    // as it was, Yes deletes. The log records the answer either way.
+    void deleteButtonAsksFirstAndNoKeepsEverything_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::newRow("No") << int(Dialogs::Answer::No);
+        QTest::newRow("Yes") << int(Dialogs::Answer::Yes);
+    }
+    void deleteButtonAsksFirstAndNoKeepsEverything()
+    {
+        QFETCH(int, answer);
+        const bool yes = answer == int(Dialogs::Answer::Yes);
+        Site site;
+        QVERIFY(site.start());
+        StationFixture &f = *site.station;
+        F_MAIN &w = f.w();
+        connectSource(f);
+        f.enableLog();
+        putFiles(f.folder(), {"1002-01.DAT", "1002-02.DAT", "10021-01.DAT"});
+        w.targetList().addEntry(TargetList::entryText("127.0.0.1", "Gate"));
+        w.targetList().addEntry(TargetList::entryText("127.0.0.3", "Not ticked"));
+        w.targetList().addEntry(TargetList::entryText("10.0.0.999", "Kept from an old file"));
+        w.targetList().addEntry(TargetList::entryText("127.0.0.2", "Hall"));
+        w.LST_IP->item(1)->setCheckState(Qt::Unchecked);
+        const QString bannerBefore = w.AFF_MSG[0]->text();
+        f.dialogs.answerMessage(Dialogs::Answer(answer));
+
+        w.INP_USER_NUMBER->setText(QStringLiteral("1002"));
+        w.B_USER_DELETE->click();
+
+        const QString question = QStringLiteral(
+            "Delete user 1002 from the source unit, its 2 template files and 2 target units?");
+        QCOMPARE(f.dialogs.shown().size(), 1);
+        const ScriptedDialogs::Shown &asked = f.dialogs.shown().first();
+        QCOMPARE(asked.kind, ScriptedDialogs::Shown::Kind::Question);
+        QCOMPARE(asked.text, question);
+        QCOMPARE(asked.title, QStringLiteral("Delete user"));
+        const QStringList log = f.logLines();
+        QVERIFY2(lineIndex(log, question + (yes ? " Yes" : " No")) >= 0,
+                 qPrintable(log.join(u'\n')));
+        if (!yes) {
+            QCOMPARE(templateFiles(f.folder()),
+                     (QStringList{"1002-01.DAT", "1002-02.DAT", "10021-01.DAT"}));
+            QCOMPARE(f.readSent(1, 150), QByteArray());
+            QVERIFY(site.first.received(1, 150).isEmpty());
+            QVERIFY(site.second.received(1, 50).isEmpty());
+            QCOMPARE(w.AFF_MSG[0]->text(), bannerBefore);
+            QVERIFY(w.isEnabled());
+            return;
+        }
+        const QByteArray frame = Frame::deleteUser(*USER_NUMBER_TO_BYTES(1002));
+        QCOMPARE(f.readSent(13), frame);
+        QCOMPARE(site.first.received(1), QList<QByteArray>{frame});
+        QCOMPARE(site.second.received(1), QList<QByteArray>{frame});
+        QCOMPARE(templateFiles(f.folder()), QStringList{"10021-01.DAT"});
+        QCOMPARE(w.AFF_MSG[0]->text(), QStringLiteral("Delete User: 1002"));
+        // The entry that names no unit was skipped, and the log says so.
+        QVERIFY(f.logLines().join(u'\n').contains(
+            QStringLiteral("Target unit skipped: \"10.0.0.999\" has the number 999, above 255.")));
+    }
+
+    // The real question box: No is the default button, Escape and Enter answer No, only Yes
+    // deletes. Its picture goes to docs/ when TRELVANE_SCREENSHOT_DIR names a folder.
+    void theRealQuestionDefaultsToNo_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("clickYes");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("Escape") << int(Qt::Key_Escape) << false << int(Dialogs::Answer::No);
+        QTest::newRow("Enter") << int(Qt::Key_Return) << false << int(Dialogs::Answer::No);
+        QTest::newRow("Yes clicked") << 0 << true << int(Dialogs::Answer::Yes);
+    }
+    void theRealQuestionDefaultsToNo()
+    {
+        QFETCH(int, key);
+        QFETCH(bool, clickYes);
+        QFETCH(int, expected);
+        QtDialogs dialogs;
+        const QString question = UserDeletion::deletionQuestion(QStringLiteral("1002"), 2, 3);
+        bool defaultIsNo = false;
+        QString shownText;
+        QTimer::singleShot(0, qApp, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            defaultIsNo = box->defaultButton() == box->button(QMessageBox::No);
+            shownText = box->text();
+            const QByteArray folder = qgetenv("TRELVANE_SCREENSHOT_DIR");
+            if (!folder.isEmpty())
+                box->grab().save(QString::fromLocal8Bit(folder) +
+                                 QStringLiteral("/screenshot-delete-question.png"));
+            if (clickYes)
+                box->button(QMessageBox::Yes)->click();
+            else
+                QTest::keyClick(box, Qt::Key(key));
+        });
+        QCOMPARE(int(dialogs.question(question, QStringLiteral("Delete user"))), expected);
+        QVERIFY(defaultIsNo);
+        QCOMPARE(shownText, question);
     }
 
     void theSourceUnitsConfirmationNamesTheDeletedUser_data()
@@ -309,6 +449,7 @@ private slots:
         F_MAIN &w = f.w();
         connectSource(f);
         w.INP_USER_NUMBER->setText(QStringLiteral("12345"));
+        f.dialogs.answerMessage(Dialogs::Answer::Yes); // the operator confirms
         w.B_USER_DELETE->click();
         QCOMPARE(f.readSent(13), hex("40 16 39 30 00 00 00 00 00 00 00 BF 0A"));
         QCOMPARE(w.AFF_MSG[0]->text(), QStringLiteral("Delete User: 12345"));

@@ -176,7 +176,7 @@ private slots:
         poll(everyByte);
         QCOMPARE(f->w().RX_EMPREINTE, kHandshakeReply + everyByte);
         QCOMPARE(line(0), QString()); // the reply was collected, not dispatched
-        QCOMPARE(line(1), QStringLiteral("Synchronise user template, please wait."));
+        QCOMPARE(line(1), QStringLiteral("Synchronize user template, please wait."));
         QCOMPARE(f->w().RX_SCORE, QByteArray());
     }
 

@@ -60,6 +60,8 @@ private slots:
     void defaultAnswerIsTheFirstTargetOrTheLastAnswer();
     void shortAnswerOnlyShowsTheStart();
     void serialLinkDownStopsEveryAnswer();
+    void shorthandAnswerIsRefusedWithOrWithoutBlanks_data();
+    void shorthandAnswerIsRefusedWithOrWithoutBlanks();
 };
 
 void NewUnitSyncTest::listingOrderIsUserThenTemplateNumber_data()
@@ -190,6 +192,32 @@ void NewUnitSyncTest::shortAnswerOnlyShowsTheStart()
     f.w().newUnitSync().B_SYNCHRONIZE_NEW_UNIT_Click();
     QCOMPARE(f.w().AFF_MSG[0]->text(), QStringLiteral("Synchronize new Trelvane unit: 1.2.3.4"));
     QVERIFY(f.w().newUnitSync().progressBar()->isHidden());
+}
+
+void NewUnitSyncTest::shorthandAnswerIsRefusedWithOrWithoutBlanks_data()
+{
+    // "127.0.10" would be taken as 127.0.0.10: a blank around it must not let it through.
+    QTest::addColumn<QString>("answer");
+    QTest::newRow("as typed") << "127.0.10";
+    QTest::newRow("trailing blank") << "127.0.10 ";
+    QTest::newRow("leading blank") << " 127.0.10";
+}
+
+void NewUnitSyncTest::shorthandAnswerIsRefusedWithOrWithoutBlanks()
+{
+    QFETCH(QString, answer);
+    DatagramListener target;
+    QVERIFY(target.bind());
+    StationFixture f(target.port());
+    f.enableLog();
+    f.w().supervision().setSerialStatus(QStringLiteral("Connected"));
+    writeFile(f.folder() + "12-01.DAT", "first");
+    f.dialogs.answerInput(answer);
+
+    f.w().newUnitSync().B_SYNCHRONIZE_NEW_UNIT_Click();
+
+    QVERIFY(!f.logLines().join(u'\n').contains(QStringLiteral("TX_UDP[")));
+    QCOMPARE(f.w().AFF_MSG[1]->text(), QStringLiteral("0 of 1 template files sent."));
 }
 
 void NewUnitSyncTest::serialLinkDownStopsEveryAnswer()

@@ -127,7 +127,11 @@ void StartupTest::formLoadOpensTheUnitOnCom1AndHandshakesAtOnce()
     QCOMPARE(f.w().SW_LOG->text(), QStringLiteral("Log activity to Trelvane_09-12-2026.log"));
     QCOMPARE(f.w().height(), qRound(7050 / 1440.0 * f.w().logicalDpiY()));
     QVERIFY(f.w().SW_MODE[0]->isChecked());
-    QVERIFY(f.w().FR_MANAGE_USR->isVisibleTo(&f.w()));
+    // Enroll mode is laid out; until the unit answers the handshake, the error panel stands
+    // in place of the user management group.
+    QVERIFY(f.w().FR_READ_MODE->isHidden());
+    QVERIFY(f.w().FR_ERROR->isVisibleTo(&f.w()));
+    QVERIFY(!f.w().FR_MANAGE_USR->isVisibleTo(&f.w()));
     QCOMPARE(f.dialogs.shown().size(), 1); // the password definition only
     QCOMPARE(f.dialogs.shown()[0].title, QStringLiteral("Define the Password"));
 

@@ -2,10 +2,15 @@
 #include "config/TargetList.h"
 #include "support/StationFixture.h"
 
+#include <QApplication>
 #include <QFile>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
 #include <QTest>
+#include <QTextDocumentFragment>
+#include <QTimer>
 
 // The target unit list as the operator edits it, with the configuration file it rewrites.
 class TargetListTest : public QObject
@@ -44,6 +49,15 @@ private:
         return lines.mid(10);
     }
     static void forgetSavedFile(F_MAIN &w) { QFile::remove(w.configFile().filePath()); }
+    // Presses Tab, as a person would, until the widget has the focus.
+    static bool tabTo(QWidget &window, QWidget *target)
+    {
+        for (int i = 0; i < 60 && QApplication::focusWidget() != target; ++i) {
+            QWidget *from = QApplication::focusWidget();
+            QTest::keyClick(from ? from : &window, Qt::Key_Tab);
+        }
+        return QApplication::focusWidget() == target;
+    }
     static QList<Shown> inputs(const ScriptedDialogs &dialogs)
     {
         QList<Shown> boxes;
@@ -98,7 +112,7 @@ private slots:
         QTest::newRow("leading blank kept, length counted trimmed")
             << " 1.2.3.4" << false << " 1.2.3.4" + blanks(9);
         QTest::newRow("17 characters")
-            << "unit-17-chars-abc" << true << "unit-17-chars-abcGate north";
+            << " 192.168.100.200 " << true << " 192.168.100.200 Gate north";
     }
     void addingAnAddressStoresATickedEntryAndSaves()
     {
@@ -295,6 +309,209 @@ private slots:
 
         w.LST_IP->setCurrentRow(0); // the keyboard moves the highlight the same way
         QCOMPARE(w.INP_IP->text(), QStringLiteral("10.0.0.1"));
+    }
+
+    void anAddressIsADottedQuadOrCom_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("problem"); // a piece of the reason; empty: accepted
+        QTest::newRow("dotted quad") << "10.0.0.1"
+                                     << "";
+        QTest::newRow("blanks around") << " 10.0.0.1 "
+                                       << "";
+        QTest::newRow("lowest") << "0.0.0.0"
+                                << "";
+        QTest::newRow("highest") << "255.255.255.255"
+                                 << "";
+        QTest::newRow("com") << "com"
+                             << "";
+        QTest::newRow("COM with port") << "COM 3"
+                                       << "";
+        QTest::newRow("Com with port, no blank") << "Com3"
+                                                 << "";
+        QTest::newRow("octet above 255") << "10.0.0.999"
+                                         << "the number 999, above 255";
+        QTest::newRow("first octet above 255") << "256.1.1.1"
+                                               << "the number 256, above 255";
+        QTest::newRow("shorthand") << "127.1"
+                                   << "is not a full address";
+        QTest::newRow("shorthand, trailing blank") << "127.1 "
+                                                   << "is not a full address";
+        QTest::newRow("three parts") << "10.0.0"
+                                     << "is not a full address";
+        QTest::newRow("five parts") << "1.2.3.4.5"
+                                    << "is not a full address";
+        QTest::newRow("empty octet") << "1..2.3"
+                                     << "is not a full address";
+        QTest::newRow("four digits") << "1.2.3.0004"
+                                     << "is not a full address";
+        QTest::newRow("host name") << "gate"
+                                   << "is not a unit address";
+        QTest::newRow("letter after") << "10.0.0.1a"
+                                      << "is not a unit address";
+        QTest::newRow("com and more") << "com-gate"
+                                      << "is not a unit address";
+        QTest::newRow("blank") << "   "
+                               << "No address";
+    }
+    void anAddressIsADottedQuadOrCom()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, problem);
+        const QString reason = TargetEntry::addressProblem(address);
+        if (problem.isEmpty())
+            QCOMPARE(reason, QString());
+        else
+            QVERIFY2(reason.contains(problem), qPrintable(reason));
+    }
+
+    // Add and edit refuse an address that names no unit, with a box that says why; nothing
+    // is saved and the entry stays as it was.
+    void aTypedAddressThatNamesNoUnitIsRefusedSayingWhy_data()
+    {
+        QTest::addColumn<bool>("edit");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("add, octet above 255") << false << "10.0.0.999"
+                                              << "above 255";
+        QTest::newRow("add, shorthand with blank") << false << "127.1 "
+                                                   << "not a full address";
+        QTest::newRow("edit, octet above 255") << true << "10.0.0.999"
+                                               << "above 255";
+        QTest::newRow("edit, name") << true << "gate"
+                                    << "not a unit address";
+    }
+    void aTypedAddressThatNamesNoUnitIsRefusedSayingWhy()
+    {
+        QFETCH(bool, edit);
+        QFETCH(QString, typed);
+        QFETCH(QString, why);
+        StationFixture f;
+        F_MAIN &w = f.w();
+        w.targetList().addEntry(TargetList::entryText("10.0.0.1", "Gate"));
+        w.LST_IP->setCurrentRow(0);
+        const QStringList before = entries(w);
+        forgetSavedFile(w);
+        w.ID_IP = QStringLiteral("10.0.0.1");
+        f.dialogs.answerInput(typed);
+        f.dialogs.answerInput(QStringLiteral("a description never asked"));
+
+        if (edit)
+            w.targetList().B_EDIT_TERM_Click();
+        else
+            w.targetList().B_IP_ADD_Click();
+
+        QCOMPARE(inputs(f.dialogs).size(), 1);
+        QCOMPARE(f.dialogs.shown().size(), 2);
+        const Shown &refusal = f.dialogs.shown()[1];
+        QCOMPARE(refusal.kind, Shown::Kind::Message);
+        QCOMPARE(refusal.title, QStringLiteral("Target Trelvane IP Address"));
+        QCOMPARE(refusal.icon, Dialogs::Icon::Critical);
+        QVERIFY2(refusal.text.contains(why), qPrintable(refusal.text));
+        QVERIFY(refusal.text.contains(QStringLiteral("not saved")));
+        QCOMPARE(refusal.beepsBefore, 2);
+        QCOMPARE(entries(w), before);
+        QCOMPARE(w.ID_IP, QStringLiteral("10.0.0.1"));
+        QVERIFY(!savedTargets(w));
+    }
+
+    // Entries of an older configuration file that name no unit are kept as they were, shown
+    // greyed with the reason in their tooltip, and skipped (with a log line) by the work that
+    // goes to the ticked units.
+    void entriesThatNameNoUnitAreKeptGreyedAndSkipped()
+    {
+        StationFixture f;
+        F_MAIN &w = f.w();
+        f.enableLog();
+        const QStringList lines{TargetList::entryText("10.0.0.1", "Gate"),
+                                TargetList::entryText("10.0.0.999", "Typo"),
+                                TargetList::entryText("<b>x</b>", "Markup"),
+                                TargetList::entryText("COM 2", "Own unit")};
+        for (const QString &line : lines)
+            w.targetList().addEntry(line);
+
+        QCOMPARE(entries(w), lines);
+        const QColor grey = w.LST_IP->palette().color(QPalette::Disabled, QPalette::Text);
+        for (int row : {1, 2}) {
+            const QListWidgetItem *item = w.LST_IP->item(row);
+            QCOMPARE(item->foreground().color(), grey);
+            const QString tip = QTextDocumentFragment::fromHtml(item->toolTip()).toPlainText();
+            QVERIFY2(tip.startsWith(QStringLiteral("Skipped")), qPrintable(tip));
+            QVERIFY2(tip.contains(TargetList::addressOf(item->text())), qPrintable(tip));
+        }
+        for (int row : {0, 3}) {
+            QVERIFY(w.LST_IP->item(row)->toolTip().isEmpty());
+            QCOMPARE(w.LST_IP->item(row)->data(Qt::ForegroundRole), QVariant());
+        }
+        QCOMPARE(w.targetList().tickedAddresses(), (QStringList{"10.0.0.1", "COM 2"}));
+        QCOMPARE(w.targetList().usableTickedCount(), 2);
+        const QString log = f.logLines().join(u'\n');
+        QVERIFY2(log.contains(QStringLiteral("Target unit skipped: \"10.0.0.999\"")),
+                 qPrintable(log));
+        QVERIFY(log.contains(QStringLiteral("Target unit skipped: \"<b>x</b>\"")));
+    }
+
+    // Tab into the list makes an entry current but chooses none: Edit, Delete, Test and View
+    // stay disabled and nothing is taken. An arrow key moves the selection and chooses the
+    // entry as a click does; Delete, reached with Tab and pressed with Space, removes it.
+    void focusAloneChoosesNoTargetAndArrowsChooseLikeAClick()
+    {
+        StationFixture f;
+        F_MAIN &w = f.w();
+        w.INP_IP->setText(QStringLiteral("127.0.0.1"));
+        for (const char *address : {"10.0.0.1", "10.0.0.2", "10.0.0.3"})
+            w.targetList().addEntry(TargetList::entryText(address, "x"));
+        forgetSavedFile(w);
+        w.show();
+        QApplication::setActiveWindow(&w);
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QVERIFY(tabTo(w, w.LST_IP));
+
+        QVERIFY(w.LST_IP->selectedItems().isEmpty());
+        QCOMPARE(w.INP_IP->text(), QStringLiteral("127.0.0.1"));
+        QCOMPARE(w.ID_IP, QString());
+        for (QPushButton *b : {w.B_EDIT_TERM, w.B_IP_DEL, w.B_PING, w.B_TCP_VIEW_USR_LST})
+            QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
+        w.targetList().B_IP_DEL_Click(); // even called, it finds nothing chosen
+        w.targetList().B_EDIT_TERM_Click();
+        QCOMPARE(entries(w).size(), 3);
+        QVERIFY(f.dialogs.shown().isEmpty());
+
+        QTest::keyClick(w.LST_IP, Qt::Key_Down);
+        QCOMPARE(w.LST_IP->selectedItems().size(), 1);
+        QCOMPARE(w.INP_IP->text(), QStringLiteral("10.0.0.2"));
+        QCOMPARE(w.ID_IP, QStringLiteral("10.0.0.2"));
+        for (QPushButton *b : {w.B_EDIT_TERM, w.B_IP_DEL, w.B_PING, w.B_TCP_VIEW_USR_LST})
+            QVERIFY2(b->isEnabled(), qPrintable(b->objectName()));
+
+        QVERIFY(tabTo(w, w.B_IP_DEL));
+        QTest::keyClick(w.B_IP_DEL, Qt::Key_Space);
+        const QStringList expected{"10.0.0.1" + blanks(9) + "x", "10.0.0.3" + blanks(9) + "x"};
+        QCOMPARE(entries(w), expected);
+        QCOMPARE(savedTargets(w), std::optional<QStringList>(expected));
+        QVERIFY(!w.B_IP_DEL->isEnabled()); // nothing is chosen after a delete
+    }
+
+    // The real address box: Enter presses OK, and the box is wide enough for its title.
+    void enterInTheAddressBoxPressesOk()
+    {
+        QtDialogs dialogs;
+        int boxWidth = 0;
+        int titleWidth = 0;
+        QTimer::singleShot(0, qApp, [&] {
+            auto *box = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            boxWidth = box->width();
+            titleWidth = box->fontMetrics().horizontalAdvance(box->windowTitle());
+            QWidget *field = box->focusWidget();
+            QTest::keyClicks(field, QStringLiteral("10.0.0.5"));
+            QTest::keyClick(field, Qt::Key_Return);
+        });
+        QCOMPARE(dialogs.inputBox(QStringLiteral("Enter the IP address:"),
+                                  QStringLiteral("Target Trelvane IP Address")),
+                 QStringLiteral("10.0.0.5"));
+        QVERIFY2(boxWidth > titleWidth + 100, qPrintable(QString::number(boxWidth)));
     }
 
     void tickedAddressesComeInListOrder()

@@ -226,6 +226,10 @@ void TemplateUploadTest::unusableTargetFailsWithNothingSent_data()
     QTest::newRow("unresolvable name") << "no-such-unit.invalid";
     QTest::newRow("octet above 255") << "300.1.1.1";
     QTest::newRow("two parts only") << "10.7";
+    // Blanks around a shorthand do not make it a full address.
+    QTest::newRow("two parts, trailing blank") << "127.1 ";
+    QTest::newRow("three parts, trailing blank") << "127.0.10 ";
+    QTest::newRow("three parts, leading blank") << " 127.0.10";
     QTest::newRow("empty") << "";
 }
 

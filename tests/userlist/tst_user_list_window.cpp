@@ -240,6 +240,7 @@ private slots:
     void deleteAndSynchronizeFromTheList();
     void aUnitStreamingWithoutEndIsBounded_data();
     void aUnitStreamingWithoutEndIsBounded();
+    void keyboardFocusChoosesNoLineAndArrowsChooseLikeAClick();
 
 private:
     // A station on serial port 7 linked to a unit process; the status reads "Connected".
@@ -475,6 +476,7 @@ void UserListWindowTest::deleteAndSynchronizeFromTheList()
     int armedInterval = 0;
     whenWindowLoaded([&](F_VIEW_USERS &v) {
         clickLine(v, 1); // 1002
+        f.dialogs.answerMessage(Dialogs::Answer::Yes); // the operator confirms
         v.B_DELETE->click();
         afterDelete = look(v);
         QTest::qWait(200); // the unit's delete reply reaches the receive poll
@@ -579,6 +581,91 @@ void UserListWindowTest::aUnitStreamingWithoutEndIsBounded()
     // Nothing of the list outlives its window.
     QVERIFY(f.w().templateNumberRequest().lastLines().isEmpty());
     QCOMPARE(f.w().RX_EMPREINTE.capacity(), 0);
+}
+
+// Pressed as a person would: Tab until the widget has the focus.
+static bool tabTo(QWidget &window, QWidget *target)
+{
+    for (int i = 0; i < 30 && QApplication::focusWidget() != target; ++i) {
+        QWidget *from = QApplication::focusWidget();
+        QTest::keyClick(from ? from : &window, Qt::Key_Tab);
+    }
+    return QApplication::focusWidget() == target;
+}
+
+// Tab into the list makes line 1 current without selecting it: that chooses nothing, and
+// "Delete" stays disabled; Enter chooses it. Down moves the selection to line 2 and chooses it as a
+// click does; Delete, reached with Tab and pressed with Space, asks first: No keeps the line, Yes
+// deletes the arrowed user and no other.
+void UserListWindowTest::keyboardFocusChoosesNoLineAndArrowsChooseLikeAClick()
+{
+    StationFixture f;
+    f.clock.setRealTimeFactor(0.5);
+    UnitProcess unit;
+    QVERIFY(connectToUnitProcess(f, unit));
+    for (const char *add : {"add 1001 2 50", "add 1002 1 50", "add 1003 3 50"})
+        QCOMPARE(unit.command(add).last(), QStringLiteral("ok"));
+    f.w().INP_USER_NUMBER->setText(QStringLiteral("77"));
+    f.w().SERIAL_RX->start();
+
+    bool reachedList = false, reachedDelete = false;
+    WindowSeen afterTab, afterArrow, afterNo, afterYes;
+    QString userAfterTab, userAfterEnter, userAfterArrow, questionAsked;
+    bool bannerAfterEnter = false, windowOpenAfterEnter = false;
+    whenWindowLoaded([&](F_VIEW_USERS &v) {
+        QApplication::setActiveWindow(&v);
+        reachedList = tabTo(v, v.LST_USERS);
+        afterTab = look(v);
+        userAfterTab = f.w().INP_USER_NUMBER->text();
+        v.B_DELETE->click(); // disabled: nothing happens
+        v.B_DELETE_Click();  // and called anyway, it finds no line chosen
+
+        // Enter chooses the line with the focus, and starts nothing else.
+        const QString bannerBefore = f.w().AFF_MSG[0]->text();
+        QTest::keyClick(v.LST_USERS, Qt::Key_Return);
+        userAfterEnter = f.w().INP_USER_NUMBER->text();
+        bannerAfterEnter = f.w().AFF_MSG[0]->text() == bannerBefore;
+        windowOpenAfterEnter = v.isVisible();
+
+        QTest::keyClick(v.LST_USERS, Qt::Key_Down);
+        afterArrow = look(v);
+        userAfterArrow = f.w().INP_USER_NUMBER->text();
+
+        reachedDelete = tabTo(v, v.B_DELETE);
+        f.dialogs.answerMessage(Dialogs::Answer::No);
+        QTest::keyClick(v.B_DELETE, Qt::Key_Space);
+        afterNo = look(v);
+        if (!f.dialogs.shown().isEmpty())
+            questionAsked = f.dialogs.shown().first().text;
+        f.dialogs.answerMessage(Dialogs::Answer::Yes);
+        QTest::keyClick(v.B_DELETE, Qt::Key_Space);
+        afterYes = look(v);
+        QTest::qWait(200); // the unit's delete reply reaches the receive poll
+        v.B_IP_ADD->click();
+    });
+    f.w().unitUserList().B_VIEW_TEMPLATES_Click();
+
+    const QStringList all{line("1001", 2), line("1002", 1), line("1003", 3)};
+    QVERIFY(reachedList);
+    QCOMPARE(afterTab.lines, all);
+    QVERIFY(!afterTab.deleteEnabled && !afterTab.syncEnabled);
+    QCOMPARE(userAfterTab, QStringLiteral("77"));
+    QCOMPARE(userAfterEnter, QStringLiteral("1001"));
+    QVERIFY(bannerAfterEnter && windowOpenAfterEnter);
+
+    QCOMPARE(userAfterArrow, QStringLiteral("1002"));
+    QVERIFY(afterArrow.deleteEnabled && afterArrow.syncEnabled);
+
+    QVERIFY(reachedDelete);
+    QCOMPARE(questionAsked, QStringLiteral("Delete user 1002 from the source unit?"));
+    QCOMPARE(afterNo.lines, all);
+    QVERIFY(afterNo.deleteEnabled);
+    QCOMPARE(afterYes.lines, (QStringList{line("1001", 2), line("1003", 3)}));
+    QVERIFY(!afterYes.deleteEnabled && !afterYes.syncEnabled);
+    const QStringList users = unit.command("users");
+    QCOMPARE(users.size(), 3); // 1001, 1003 and "ok 2 users"
+    QVERIFY(users[0].startsWith(QLatin1String("user 1001 ")));
+    QVERIFY(users[1].startsWith(QLatin1String("user 1003 ")));
 }
 
 QTEST_MAIN(UserListWindowTest)

@@ -1,13 +1,17 @@
 // The main window as it is created: every control by its name, with its caption, tooltip
 // and visibility, and the names assistive technology reads.
 #include "support/StationFixture.h"
+#include "sync/F_VIEW_USERS.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
+#include <QApplication>
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
@@ -26,6 +30,19 @@ class MainWindowTest : public QObject
         if (auto *frame = qobject_cast<QGroupBox *>(control))
             return frame->title();
         return QString();
+    }
+
+    // Presses Tab around the whole window and returns every widget that took the focus.
+    static QList<QWidget *> tabCycle(QWidget &window)
+    {
+        QList<QWidget *> reached;
+        for (int i = 0; i < 80; ++i) {
+            QWidget *from = QApplication::focusWidget();
+            QTest::keyClick(from ? from : &window, Qt::Key_Tab);
+            if (QWidget *now = QApplication::focusWidget(); now && !reached.contains(now))
+                reached.append(now);
+        }
+        return reached;
     }
 
 private slots:
@@ -89,7 +106,7 @@ private slots:
         row("AFF_MSG_2", "Communication error with Trelvane", false);
         row("SW_LOG", "Log activity to Trelvane_DATE.log", false);
         row("FR_MANAGE_USR", "", true);
-        row("B_SYNCHRONIZE_NEW_UNIT", "Synchronise a new unit", false);
+        row("B_SYNCHRONIZE_NEW_UNIT", "Synchronize a new unit", false);
         row("INP_USER_NUMBER", "", false);
         row("B_USER_ENROLL", "Enroll user", false);
         row("B_USER_DELETE", "Delete user", false);
@@ -141,6 +158,146 @@ private slots:
         QCOMPARE(f.w().TRAY_EVENT, 0);
         QVERIFY(f.w().RX_SCORE.isEmpty());
         QVERIFY(f.w().RX_EMPREINTE.isEmpty());
+    }
+
+    // While the error panel is up, the user management group under it is hidden: Tab never
+    // reaches its controls, and they come back when the panel goes. The panel may come up
+    // before or after the mode switch shows the group.
+    void theErrorPanelHidesTheGroupItCovers_data()
+    {
+        QTest::addColumn<bool>("panelFirst");
+        QTest::newRow("group shown, then the panel") << false;
+        QTest::newRow("panel up, then the group shown") << true;
+    }
+    void theErrorPanelHidesTheGroupItCovers()
+    {
+        QFETCH(bool, panelFirst);
+        StationFixture f;
+        F_MAIN &w = f.w();
+        if (panelFirst) {
+            w.FR_ERROR->show();
+            w.FR_MANAGE_USR->show(); // enroll mode laid out
+        } else {
+            w.FR_MANAGE_USR->show();
+            w.FR_ERROR->show(); // the handshake is unanswered
+        }
+        w.show();
+        QApplication::setActiveWindow(&w);
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+
+        QVERIFY(w.FR_MANAGE_USR->isHidden());
+        QVERIFY(!w.B_USER_DELETE->isVisible());
+        const QList<QWidget *> reached = tabCycle(w);
+        QVERIFY(!reached.isEmpty());
+        for (QWidget *widget : reached)
+            QVERIFY2(!w.FR_MANAGE_USR->isAncestorOf(widget), qPrintable(widget->objectName()));
+
+        w.FR_ERROR->hide(); // the unit answered
+        QVERIFY(w.B_USER_DELETE->isVisible());
+        QVERIFY(tabCycle(w).contains(w.INP_USER_NUMBER));
+
+        // Read mode chosen while the panel is up: the group stays hidden when the panel goes.
+        w.FR_ERROR->show();
+        QVERIFY(w.FR_MANAGE_USR->isHidden());
+        w.FR_MANAGE_USR->hide();
+        w.FR_READ_MODE->show();
+        w.FR_ERROR->hide();
+        QVERIFY(w.FR_MANAGE_USR->isHidden());
+        // Back in enroll mode with the panel up, and then the unit answers.
+        w.FR_ERROR->show();
+        w.FR_MANAGE_USR->show();
+        w.FR_READ_MODE->hide();
+        QVERIFY(w.FR_MANAGE_USR->isHidden());
+        w.FR_ERROR->hide();
+        QVERIFY(!w.FR_MANAGE_USR->isHidden());
+    }
+
+    // Texts from the operator, files, units and the network are shown as typed: a user text
+    // "7<h1>BIG" is no heading.
+    void outsideTextsAreShownAsTyped_data()
+    {
+        QTest::addColumn<QString>("control");
+        for (const char *name :
+             {"AFF_MSG_0", "AFF_MSG_1", "AFF_DIR_TEMPLATES", "AFF_CURDIR", "AFF_SERIAL_STATUS",
+              "AFF_TCP_STATUS", "AFF_LST_USER", "AFF_IP_SERVER", "AFF_SCORE"})
+            QTest::newRow(name) << QString::fromLatin1(name);
+    }
+    void outsideTextsAreShownAsTyped()
+    {
+        QFETCH(QString, control);
+        StationFixture f;
+        auto *label = f.w().findChild<QLabel *>(control);
+        QVERIFY(label);
+        label->setText(QStringLiteral("7 BIG"));
+        const int plainHeight = label->sizeHint().height();
+        label->setText(QStringLiteral("7<h1>BIG"));
+        QCOMPARE(label->sizeHint().height(), plainHeight);
+        QCOMPARE(label->textFormat(), Qt::PlainText);
+    }
+    void theDeleteBannerShowsTheUserTextAsTyped()
+    {
+        StationFixture f;
+        F_MAIN &w = f.w();
+        w.AFF_LOG_MSG(QStringLiteral("User 7 BIG deleted"), 1);
+        const int plainHeight = w.AFF_MSG[0]->heightForWidth(400);
+        w.AFF_LOG_MSG(QStringLiteral("User 7<h1>BIG deleted"), 1);
+        QCOMPARE(w.AFF_MSG[0]->heightForWidth(400), plainHeight);
+        QCOMPARE(w.AFF_MSG[0]->text(), QStringLiteral("User 7<h1>BIG deleted"));
+    }
+    void everyLabelOfBothWindowsIsPlainText()
+    {
+        StationFixture f;
+        F_VIEW_USERS list(f.w());
+        for (QWidget *window : {static_cast<QWidget *>(&f.w()), static_cast<QWidget *>(&list)})
+            for (QLabel *label : window->findChildren<QLabel *>())
+                if (!label->objectName().startsWith(QLatin1String("PIC_"))) // pictures
+                    QVERIFY2(label->textFormat() == Qt::PlainText, qPrintable(label->objectName()));
+    }
+
+    // A button that shows only a picture says what it does, to the eye and to a screen reader.
+    void everyPictureOnlyButtonHasATooltipAndAName()
+    {
+        StationFixture f;
+        int pictureOnly = 0;
+        for (QPushButton *button : f.w().findChildren<QPushButton *>()) {
+            if (!button->text().isEmpty())
+                continue;
+            ++pictureOnly;
+            QVERIFY2(!button->toolTip().isEmpty(), qPrintable(button->objectName()));
+            QVERIFY2(!button->accessibleName().isEmpty(), qPrintable(button->objectName()));
+        }
+        QVERIFY(pictureOnly > 0);
+    }
+
+    // The two folder paths at the bottom carry short labels; the user list's count heading
+    // starts over the column of the counts, in the list's font.
+    void foldersAreLabelledAndTheCountHeadingSitsOverItsColumn()
+    {
+        StationFixture f;
+        auto *templates = f.w().findChild<QLabel *>(QStringLiteral("templatesFolderCaption"));
+        auto *configuration =
+            f.w().findChild<QLabel *>(QStringLiteral("configurationFolderCaption"));
+        QVERIFY(templates && configuration);
+        QCOMPARE(templates->text(), QStringLiteral("Templates:"));
+        QCOMPARE(configuration->text(), QStringLiteral("Configuration:"));
+
+        F_VIEW_USERS list(f.w());
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        QTRY_VERIFY_WITH_TIMEOUT(list.isLoaded(), 20000); // no unit: an empty list
+        list.LST_USERS->addItem(QStringLiteral("1002").leftJustified(37, u' ') +
+                                QStringLiteral(" 3"));
+        const QString heading = list.Label1->text();
+        QCOMPARE(heading.indexOf(QStringLiteral("Nb template(s)")),
+                 list.LST_USERS->item(0)->text().indexOf(u'3'));
+        QCOMPARE(list.Label1->font().family(), list.LST_USERS->font().family());
+        // Where the heading's text starts and where the line's text starts, on screen.
+        const QFontMetrics metrics(list.LST_USERS->font());
+        const int headingX = list.Label1->mapTo(&list, list.Label1->contentsRect().topLeft()).x();
+        const QRect itemRect = list.LST_USERS->visualItemRect(list.LST_USERS->item(0));
+        const int lineX = list.LST_USERS->viewport()->mapTo(&list, itemRect.topLeft()).x();
+        QVERIFY2(qAbs(headingX - lineX) <= metrics.horizontalAdvance(u' '),
+                 qPrintable(QStringLiteral("%1 %2").arg(headingX).arg(lineX)));
     }
 
     void controlsAreNamedForAssistiveTechnology_data()
