@@ -2,6 +2,7 @@
 
 class QLabel;
 class QString;
+class QWidget;
 
 // A label that shows a changing value (a banner line, a status, a count, a folder) gives
 // assistive technology its current text as its name, so a screen reader speaks the value
@@ -11,3 +12,18 @@ class QString;
 // event; a fixed accessible name would hide both, so none is set. (QLabel::clear() raises
 // no event: write an empty text with setText() instead.)
 void showValueToAssistiveTechnology(QLabel *label, const QString &role);
+
+// Screen readers do not speak a label's new text by themselves: Orca, the one Debian's
+// desktops ship, drops name changes of labels and speaks a name change only for the focused
+// control, so a message is heard only when the operator goes looking for it. What Orca does
+// speak unasked is a notification being shown: it reads the notification's name and the
+// labels inside it. A live region is a widget that assistive technology sees as a
+// notification; announcing it tells them it was shown (again), so the screen reader reads
+// it out. The labels inside keep their role and names for reviewing the window.
+//
+// Marks the widget as a live region. A label marked so is read by its text.
+void makeLiveRegion(QWidget *region);
+// Has assistive technology read the live region out, once the writes under way are done:
+// two lines written one after the other are read once, together. Nothing happens while the
+// region is hidden or no assistive technology listens.
+void announceLiveRegion(QWidget *region);

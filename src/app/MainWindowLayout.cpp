@@ -510,4 +510,8 @@ void F_MAIN::nameForAssistiveTechnology()
         {AFF_IP_SERVER, "Trelvane IP address"}};
     for (const auto &[label, role] : values)
         showValueToAssistiveTechnology(label, QString::fromLatin1(role));
+    // The banner and the link status are read out as they change, without the operator
+    // going to look for them.
+    makeLiveRegion(FR_MSG);
+    makeLiveRegion(AFF_SERIAL_STATUS);
 }

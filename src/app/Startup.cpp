@@ -46,11 +46,16 @@ bool Startup::Form_Load()
 {
     const QString folder = configurationFolderFor(w.options().programFolder);
     if (isAnotherInstanceRunning(folder)) {
+        // The running copy comes to the front too, so the operator sees where it is.
+        m_instance->askRunningCopyToShow();
         w.dialogs().beep(3);
         w.dialogs().messageBox(QStringLiteral("Error: Software already open in your system tray"),
                                QStringLiteral("Error"), Dialogs::Icon::Critical);
         return false;
     }
+    if (m_instance && m_instance->isHeld() && m_instance->listen())
+        QObject::connect(m_instance.get(), &SingleInstance::showRequested, &w,
+                         [this] { w.trayIcon().TRAY_CLICK(); });
     // The timers run from here on. Not before the instance check: a second copy must not
     // touch the serial port of the first while its error box is open.
     startTimers();

@@ -1,6 +1,7 @@
 #include "app/TrayIcon.h"
 
 #include "app/F_MAIN.h"
+#include "config/ModeSwitch.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -28,6 +29,55 @@ constexpr quint32 kMouseMoveMessage = 512;
 TrayIcon::TrayIcon(F_MAIN &w) : w(w)
 {
     connect(&m_icon, &QSystemTrayIcon::activated, this, &TrayIcon::onActivated);
+    buildMenu();
+}
+
+void TrayIcon::buildMenu()
+{
+    m_show = m_menu.addAction(QStringLiteral("Show"), this, &TrayIcon::TRAY_CLICK);
+    m_menu.addSeparator();
+    m_enrollMode =
+        m_menu.addAction(QStringLiteral("Enroll mode"), this, &TrayIcon::chooseEnrollMode);
+    m_readMode = m_menu.addAction(QStringLiteral("Read mode"), this, &TrayIcon::chooseReadMode);
+    for (QAction *mode : {m_enrollMode, m_readMode}) {
+        mode->setCheckable(true);
+        m_modes.addAction(mode);
+    }
+    m_menu.addSeparator();
+    m_quit = m_menu.addAction(QStringLiteral("Quit"), this, &TrayIcon::quit);
+    connect(&m_menu, &QMenu::aboutToShow, this, &TrayIcon::updateMenu);
+    m_icon.setContextMenu(&m_menu);
+}
+
+void TrayIcon::updateMenu()
+{
+    m_enrollMode->setChecked(!w.readModeSelected());
+    m_readMode->setChecked(w.readModeSelected());
+    // While the banner holds the window (an operation is under way) or a question waits for
+    // an answer, the window takes no input: neither does the menu, apart from "Show".
+    const bool idle = w.isEnabled() && !QApplication::activeModalWidget();
+    for (QAction *action : {m_enrollMode, m_readMode, m_quit})
+        action->setEnabled(idle);
+}
+
+void TrayIcon::chooseEnrollMode()
+{
+    // Enroll mode is entered only with the window in front, where the password is typed.
+    TRAY_CLICK();
+    w.modeSwitch().select(0);
+    updateMenu();
+}
+
+void TrayIcon::chooseReadMode()
+{
+    w.modeSwitch().select(1);
+    updateMenu();
+}
+
+void TrayIcon::quit()
+{
+    // The window's close question decides; the window may be hidden in the tray.
+    w.close();
 }
 
 bool TrayIcon::isDataFilled() const

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QAction>
+#include <QActionGroup>
+#include <QMenu>
 #include <QObject>
 #include <QSystemTrayIcon>
 
@@ -8,8 +11,9 @@
 class F_MAIN;
 
 // The station's notification-area icon: the way back to the window while it is hidden. A
-// left click or a double click restores the window; the icon has no menu and no other mouse
-// action does anything.
+// left click or a double click restores the window. A right click opens its menu: "Show",
+// the two modes (through the window's own mode switch, so the enroll password is asked as
+// there) and "Quit" (through the window's close question).
 class TrayIcon : public QObject
 {
     Q_OBJECT
@@ -53,13 +57,30 @@ public:
     void hideTaskbarEntry();
 
     QSystemTrayIcon &icon() { return m_icon; }
+    QMenu &menu() { return m_menu; }
+    QAction *showAction() const { return m_show; }
+    QAction *enrollModeAction() const { return m_enrollMode; }
+    QAction *readModeAction() const { return m_readMode; }
+    QAction *quitAction() const { return m_quit; }
+    // Marks the mode the station is in and disables what cannot run now (see the .cpp).
+    void updateMenu();
 
 private:
+    void buildMenu();
+    void chooseEnrollMode();
+    void chooseReadMode();
+    void quit();
     void onActivated(QSystemTrayIcon::ActivationReason reason);
     QIcon windowIconOrFallback() const;
 
     F_MAIN &w;
     QSystemTrayIcon m_icon;
+    QMenu m_menu;
+    QActionGroup m_modes{this};
+    QAction *m_show = nullptr;
+    QAction *m_enrollMode = nullptr;
+    QAction *m_readMode = nullptr;
+    QAction *m_quit = nullptr;
     bool m_removed = false;
     std::optional<bool> m_availableOverride;
 };

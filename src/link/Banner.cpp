@@ -1,6 +1,7 @@
 #include "link/Banner.h"
 
 #include "app/F_MAIN.h"
+#include "app/LiveValue.h"
 #include "log/ActivityLog.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
@@ -86,6 +87,7 @@ void Banner::AFF_MSG_Change(int Index)
         w.FR_MSG->repaint();
     }
     w.WRITE_LOG(w.AFF_MSG[Index]->text());
+    announceLiveRegion(w.FR_MSG);
 }
 
 void Banner::classify()

@@ -1,6 +1,7 @@
 #include "link/Supervision.h"
 
 #include "app/F_MAIN.h"
+#include "app/LiveValue.h"
 #include "app/TrayIcon.h"
 #include "config/ConfigFile.h"
 #include "enroll/Enrollment.h"
@@ -281,6 +282,7 @@ void Supervision::AFF_SERIAL_STATUS_Change()
     const bool connected = w.AFF_SERIAL_STATUS->text() == kConnected;
     w.AFF_SERIAL_STATUS->setStyleSheet(connected ? QStringLiteral("background-color: green;")
                                                  : QStringLiteral("background-color: red;"));
+    announceLiveRegion(w.AFF_SERIAL_STATUS);
 }
 
 void Supervision::setSerialStatus(const QString &caption)

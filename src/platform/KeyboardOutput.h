@@ -34,7 +34,8 @@ public:
     // Why the last type() did not give Ok.
     virtual QString lastError() const = 0;
 
-    // The end of one typed sequence: gives back what typing borrowed (a remapped key).
+    // The end of one typed sequence: what typing borrowed (a remapped key) is given back once
+    // the receiving application has had its time to read the last keys.
     virtual void sequenceEnded() {}
 };
 

@@ -1,9 +1,14 @@
 #include "platform/XTestKeyboard.h"
 
+#include <QDeadlineTimer>
 #include <QGuiApplication>
 #include <QHash>
 #include <QList>
+#include <QThread>
+#include <QTimer>
 #include <QtGui/qguiapplication_platform.h>
+
+#include <algorithm>
 
 // The X11 headers come last: they define macros (None, Bool, Status) that clash with Qt's.
 #include <X11/XKBlib.h>
@@ -65,6 +70,14 @@ struct LayoutKey
 
 } // namespace
 
+// How long applications get to take in a key map change before the key it serves is
+// pressed, and to read the last typed keys before a lent key code is given back. Some
+// applications look a key code up when they handle the key (GTK fetches the map again then),
+// others fetch a changed map asynchronously (Chromium): a key code changed back while its
+// key waits in such an application's queue arrives without its character.
+constexpr int kMapSettleMs = 100;
+constexpr int kGiveBackAfterMs = 1000;
+
 struct XTestKeyboard::X
 {
     Display *dpy = nullptr;
@@ -73,10 +86,21 @@ struct XTestKeyboard::X
     int xkbEventBase = 0;
     XkbDescPtr xkb = nullptr; // the layout, read again whenever the server says it changed
     bool layoutChanged = true;
-    // Spare key codes given a keysym for the current sequence, and what they were given.
+    // Spare key codes lent a keysym, and that keysym. A code keeps its keysym from the key
+    // that needed it until the typing has been idle for kGiveBackAfterMs, so sequences typed
+    // in a row reuse it and no code ever carries two characters while they may be read.
     QHash<KeyCode, KeySym> borrowed;
-    int nextSpare = 0;
+    // The newest lent code's key is held back until then (see kMapSettleMs).
+    KeyCode settling = 0;
+    QDeadlineTimer mapSettled;
+    QTimer giveBackTimer;
+    QDeadlineTimer lastKeysRead; // the typed keys have had their time to be read
 
+    X()
+    {
+        giveBackTimer.setSingleShot(true);
+        giveBackTimer.callOnTimeout([this] { giveBack(); });
+    }
     ~X()
     {
         if (xkb)
@@ -144,37 +168,51 @@ struct XTestKeyboard::X
         return {};
     }
 
-    // A key code with no symbol, given the keysym until the sequence ends.
+    // The key code lent the keysym: the one it already has, else a code with no symbol and
+    // no modifier; 0 when every such code is lent already. A code is never given a second
+    // keysym while it is lent: an application still holding a key of it would read it wrong.
     KeyCode borrow(KeySym sym)
     {
         for (auto it = borrowed.cbegin(); it != borrowed.cend(); ++it)
             if (it.value() == sym)
                 return it.key();
-        QList<KeyCode> spare;
-        for (int code = xkb->max_key_code; code >= xkb->min_key_code; --code)
-            if ((XkbKeyNumSyms(xkb, code) == 0 && xkb->map->modmap[code] == 0) ||
+        for (int code = xkb->max_key_code; code >= xkb->min_key_code; --code) {
+            if (XkbKeyNumSyms(xkb, code) != 0 || xkb->map->modmap[code] != 0 ||
                 borrowed.contains(KeyCode(code)))
-                spare.append(KeyCode(code));
-        if (spare.isEmpty())
-            return 0;
-        // Codes not yet borrowed first; once all are, the oldest borrowing is replaced.
-        KeyCode code = 0;
-        for (KeyCode c : spare)
-            if (!borrowed.contains(c)) {
-                code = c;
-                break;
-            }
-        if (!code)
-            code = spare[nextSpare++ % spare.size()];
-        KeySym syms[2] = {sym, sym}; // the same symbol on both levels: Shift changes nothing
-        XChangeKeyboardMapping(dpy, code, 2, syms, 1);
-        borrowed.insert(code, sym);
-        layoutChanged = true;
-        return code;
+                continue;
+            KeySym syms[2] = {sym, sym}; // the same symbol on both levels: Shift changes nothing
+            XChangeKeyboardMapping(dpy, code, 2, syms, 1);
+            XSync(dpy, False); // every application has been told once this returns
+            borrowed.insert(KeyCode(code), sym);
+            settling = KeyCode(code);
+            mapSettled = QDeadlineTimer(kMapSettleMs);
+            layoutChanged = true;
+            return KeyCode(code);
+        }
+        return 0;
+    }
+
+    // Called when a key has been sent: the lent codes stay lent while typing goes on.
+    void keySent()
+    {
+        giveBackTimer.stop();
+        lastKeysRead = QDeadlineTimer(kGiveBackAfterMs);
+    }
+
+    // The end of a sequence: once the server has passed its keys on and the applications
+    // have had their time to read them, the lent codes are given back.
+    void sequenceEnded()
+    {
+        if (borrowed.isEmpty())
+            return;
+        XSync(dpy, False);
+        lastKeysRead = QDeadlineTimer(kGiveBackAfterMs);
+        giveBackTimer.start(kGiveBackAfterMs);
     }
 
     void giveBack()
     {
+        giveBackTimer.stop();
         for (auto it = borrowed.cbegin(); it != borrowed.cend(); ++it) {
             // A layout loaded since (setxkbmap) may use the code: only our symbol is removed.
             int perCode = 0;
@@ -187,8 +225,9 @@ struct XTestKeyboard::X
                 XFree(now);
         }
         if (!borrowed.isEmpty())
-            XFlush(dpy);
+            XSync(dpy, False);
         borrowed.clear();
+        settling = 0;
         layoutChanged = true;
     }
 };
@@ -246,8 +285,12 @@ XTestKeyboard::XTestKeyboard()
 
 XTestKeyboard::~XTestKeyboard()
 {
-    if (x)
-        x->giveBack();
+    if (!x || x->borrowed.isEmpty())
+        return;
+    // The station is closing: the last keys still get their time before the codes go back.
+    XSync(x->dpy, False);
+    QThread::msleep(quint64(std::max<qint64>(0, x->lastKeysRead.remainingTime())));
+    x->giveBack();
 }
 
 WId XTestKeyboard::focusedWindow() const
@@ -325,8 +368,14 @@ KeyboardOutput::Result XTestKeyboard::typeOne(const KeyAction &action)
                             .arg(quint32(action.character), 4, 16, QLatin1Char('0')));
         key = {x->borrow(wanted), 0};
         if (!key.code)
-            return fail(QStringLiteral("the keyboard layout lacks a character and has no "
-                                       "free key code to type it on"));
+            return fail(QStringLiteral("the keyboard layout lacks more different characters "
+                                       "than it has free key codes to lend them (%1 are lent)")
+                            .arg(x->borrowed.size()));
+    }
+    // A code just lent its character: applications first take in the new key map.
+    if (key.code == x->settling && !x->mapSettled.hasExpired()) {
+        m_error = QStringLiteral("applications did not take in the changed key map in time");
+        return Result::Retry;
     }
 
     // The modifier keys to hold: those of the key's level, then those the notation asks for.
@@ -357,13 +406,14 @@ KeyboardOutput::Result XTestKeyboard::typeOne(const KeyAction &action)
     for (auto it = hold.crbegin(); it != hold.crend(); ++it)
         XTestFakeKeyEvent(x->dpy, *it, False, CurrentTime);
     XFlush(x->dpy);
+    x->keySent();
     return Result::Ok;
 }
 
 void XTestKeyboard::sequenceEnded()
 {
     if (x)
-        x->giveBack();
+        x->sequenceEnded();
 }
 
 KeyboardOutput::Result XTestKeyboard::fail(const QString &why)

@@ -8,9 +8,12 @@
 // display the application shows its windows on.
 //
 // Each character is looked up in the keyboard layout active at that moment, with the level
-// it needs (Shift, AltGr); a character the layout lacks is typed on a spare key code given
-// that character for the time of the sequence. Keys are refused (Retry) while the operator
-// holds a modifier key, which would otherwise change what is typed.
+// it needs (Shift, AltGr); a character the layout lacks is typed on a spare key code lent
+// that character. The lent codes keep their characters until typing has been idle for a
+// moment after the sequence, so that an application reading the key map late still finds
+// them, and the key map is then left as it was found. Keys are refused (Retry) while the
+// operator holds a modifier key, which would otherwise change what is typed, and while
+// applications take in a newly lent code.
 class XTestKeyboard final : public KeyboardOutput
 {
 public:

@@ -3,13 +3,18 @@
 #include "app/Startup.h"
 #include "app/TrayIcon.h"
 #include "config/ConfigFile.h"
+#include "config/ModeSwitch.h"
 #include "support/FreePort.h"
 #include "support/StationFixture.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMenu>
 #include <QProcess>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
@@ -63,6 +68,14 @@ void clickIcon(const QString &id, int button, int times = 1)
          QStringLiteral("--delay"), QStringLiteral("30"), QString::number(button)});
 }
 
+void pressKeys(const QStringList &keys)
+{
+    for (const QString &key : keys) {
+        run(QStringLiteral("xdotool"), {QStringLiteral("key"), key});
+        QTest::qWait(50);
+    }
+}
+
 // A station started with Form_Load in the given mode, its timers stopped afterwards.
 struct TrayStation
 {
@@ -84,6 +97,21 @@ struct TrayStation
         return id;
     }
 
+    // Right-clicks the icon until its menu is open: a tray host that is still docking a new
+    // icon may lose the first click, and a person would simply click again.
+    bool openMenu()
+    {
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            const QString icon = waitForIcon();
+            if (icon.isEmpty())
+                return false;
+            clickIcon(icon, 3);
+            if (QTest::qWaitFor([this] { return w().trayIcon().menu().isVisible(); }, 3000))
+                return true;
+        }
+        return false;
+    }
+
     StationFixture f;
     bool loaded = false;
 };
@@ -98,7 +126,15 @@ private slots:
     void iconIsDockedWithTheCaptionAndTheWindowLeavesTheTaskBar();
     void clickOnTheIconRestoresTheHiddenWindow_data();
     void clickOnTheIconRestoresTheHiddenWindow();
-    void rightClickOnTheIconDoesNothing();
+    void rightClickOpensTheMenuAndChangesNothingElse();
+    void menuShowBringsTheWindowBack();
+    void enrollModeFromTheMenuAsksThePasswordAsTheWindowDoes_data();
+    void enrollModeFromTheMenuAsksThePasswordAsTheWindowDoes();
+    void readModeFromTheMenu();
+    void modesAndQuitWaitWhileTheBannerHoldsTheWindow();
+    void quitFromTheMenuAsksFirst_data();
+    void quitFromTheMenuAsksFirst();
+    void secondStartBringsTheRunningWindowToTheFront();
     void minimisingHidesTheWindowAndTheIconBringsItBack_data();
     void minimisingHidesTheWindowAndTheIconBringsItBack();
 };
@@ -154,7 +190,7 @@ void TrayTest::clickOnTheIconRestoresTheHiddenWindow()
     QVERIFY(!(s.w().windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)));
 }
 
-void TrayTest::rightClickOnTheIconDoesNothing()
+void TrayTest::rightClickOpensTheMenuAndChangesNothingElse()
 {
     TrayStation s(" 1 ");
     QVERIFY(!s.w().isVisible());
@@ -164,8 +200,145 @@ void TrayTest::rightClickOnTheIconDoesNothing()
     clickIcon(icon, 3);
 
     QTRY_COMPARE(s.w().TRAY_EVENT, int(TrayIcon::kRightButtonUp));
+    QTRY_VERIFY(s.w().trayIcon().menu().isVisible());
+    QStringList items;
+    for (const QAction *action : s.w().trayIcon().menu().actions())
+        if (!action->isSeparator())
+            items << action->text();
+    QCOMPARE(items, (QStringList{"Show", "Enroll mode", "Read mode", "Quit"}));
+    QVERIFY(s.w().trayIcon().readModeAction()->isChecked());
+    QVERIFY(!s.w().trayIcon().enrollModeAction()->isChecked());
+    pressKeys({QStringLiteral("Escape")});
+    QTRY_VERIFY(!s.w().trayIcon().menu().isVisible());
     QTest::qWait(200);
     QVERIFY(!s.w().isVisible());
+    QVERIFY(s.w().readModeSelected());
+}
+
+void TrayTest::menuShowBringsTheWindowBack()
+{
+    TrayStation s(" 1 ");
+    QVERIFY(s.openMenu());
+    pressKeys({QStringLiteral("Down"), QStringLiteral("Return")}); // the first item
+    QTRY_VERIFY(s.w().isVisible());
+    QVERIFY(QTest::qWaitForWindowActive(&s.w()));
+    QVERIFY(s.w().readModeSelected()); // shown, nothing else
+}
+
+void TrayTest::enrollModeFromTheMenuAsksThePasswordAsTheWindowDoes_data()
+{
+    QTest::addColumn<QString>("stored"); // null: no password file yet
+    QTest::newRow("no password yet: it is defined") << QString();
+    QTest::newRow("empty password: none asked") << QString("");
+    QTest::newRow("password: typed in the window") << QString("Secret");
+}
+
+void TrayTest::enrollModeFromTheMenuAsksThePasswordAsTheWindowDoes()
+{
+    QFETCH(QString, stored);
+    TrayStation s(" 1 ");
+    QVERIFY(s.loaded);
+    QFile::remove(s.w().modeSwitch().passwordFilePath());
+    if (!stored.isNull())
+        QVERIFY(s.w().modeSwitch().writePassword(stored));
+    s.f.dialogs.clear();
+
+    if (stored.isNull())
+        s.f.dialogs.answerInput(QStringLiteral("")); // "Define the Password": just OK
+    QVERIFY(s.openMenu());
+    pressKeys({QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Return")});
+
+    QTRY_VERIFY(s.w().isVisible());
+    if (stored.isEmpty()) {
+        QTRY_VERIFY(!s.w().readModeSelected());
+        QVERIFY(s.w().FR_PASSWORD->isHidden());
+        QVERIFY(QFile::exists(s.w().modeSwitch().passwordFilePath()));
+        return;
+    }
+    // Not without the password: read mode, the password box waiting in the window.
+    QVERIFY(s.w().readModeSelected());
+    QVERIFY(s.w().FR_PASSWORD->isVisible());
+    QVERIFY(QTest::qWaitForWindowActive(&s.w()));
+    QTRY_VERIFY(s.w().INP_PASSWORD->hasFocus());
+    run(QStringLiteral("xdotool"), {QStringLiteral("type"), QStringLiteral("secret")});
+    pressKeys({QStringLiteral("Return")});
+    QTRY_VERIFY(!s.w().readModeSelected());
+    QVERIFY(s.w().FR_PASSWORD->isHidden());
+}
+
+void TrayTest::readModeFromTheMenu()
+{
+    TrayStation s(" 0 ");
+    QVERIFY(!s.w().readModeSelected());
+    s.w().trayIcon().updateMenu();
+    QVERIFY(s.w().trayIcon().enrollModeAction()->isChecked());
+    s.w().trayIcon().readModeAction()->trigger();
+    QVERIFY(s.w().readModeSelected());
+    QVERIFY(s.w().FR_READ_MODE->isVisible());
+    s.w().trayIcon().updateMenu();
+    QVERIFY(s.w().trayIcon().readModeAction()->isChecked());
+}
+
+void TrayTest::modesAndQuitWaitWhileTheBannerHoldsTheWindow()
+{
+    TrayStation s(" 0 ");
+    s.w().AFF_LOG_MSG(QStringLiteral("Place your finger on sensor and wait ..."), 1);
+    QVERIFY(!s.w().isEnabled());
+    TrayIcon &tray = s.w().trayIcon();
+    tray.updateMenu();
+    QVERIFY(tray.showAction()->isEnabled());
+    QVERIFY(!tray.readModeAction()->isEnabled());
+    QVERIFY(!tray.quitAction()->isEnabled());
+    tray.readModeAction()->trigger();
+    tray.quitAction()->trigger();
+    QVERIFY(!s.w().readModeSelected());
+    QCOMPARE(s.f.dialogs.pendingAnswers(), 0);
+    QVERIFY(s.f.dialogs.shown().isEmpty() ||
+            !s.f.dialogs.shown().last().title.startsWith(QLatin1String("Are you sure")));
+}
+
+void TrayTest::quitFromTheMenuAsksFirst_data()
+{
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("No keeps the station") << false;
+    QTest::newRow("Yes ends it") << true;
+}
+
+void TrayTest::quitFromTheMenuAsksFirst()
+{
+    QFETCH(bool, yes);
+    TrayStation s(" 1 "); // hidden in the tray
+    QVERIFY(!s.w().isVisible());
+    const QString icon = s.waitForIcon();
+    QVERIFY(!icon.isEmpty());
+    s.f.dialogs.clear();
+    s.f.dialogs.answerMessage(yes ? Dialogs::Answer::Yes : Dialogs::Answer::No);
+
+    s.w().trayIcon().updateMenu();
+    s.w().trayIcon().quitAction()->trigger();
+
+    QCOMPARE(s.f.dialogs.pendingAnswers(), 0);
+    QCOMPARE(s.f.dialogs.shown().size(), 1);
+    QCOMPARE(s.f.dialogs.shown().first().title, QStringLiteral("Are you sure ..."));
+    QCOMPARE(s.w().trayIcon().isShown(), !yes);
+}
+
+void TrayTest::secondStartBringsTheRunningWindowToTheFront()
+{
+    TrayStation s(" 1 "); // hidden in the tray
+    QVERIFY(s.loaded);
+    QVERIFY(!s.w().isVisible());
+    QProcess second;
+    second.start(QStringLiteral(STATION_HELPER), {s.f.folder(), QString::number(freeUdpPort())});
+    QVERIFY(second.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(s.w().isVisible(), 10000);
+    QVERIFY(QTest::qWaitForWindowActive(&s.w()));
+    // Its box shown (and answered), the second start ends by itself.
+    QVERIFY(QTest::qWaitFor([&] { return second.state() == QProcess::NotRunning; }, 10000));
+    const QString output = QString::fromLocal8Bit(second.readAllStandardOutput());
+    QVERIFY2(output.contains(QLatin1String("Error: Software already open in your system tray")),
+             qPrintable(output));
+    QVERIFY2(output.contains(QLatin1String("Form_Load: false")), qPrintable(output));
 }
 
 void TrayTest::minimisingHidesTheWindowAndTheIconBringsItBack_data()

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
+#include <algorithm>
 
 #include <QtGui/private/qguiapplication_p.h>
 #include <qpa/qplatformaccessibility.h>
@@ -24,9 +25,22 @@ struct Announcement
     QString name;
 };
 QList<Announcement> announcements;
+// Every object shown (again) to assistive technology, with its name and role at that moment.
+struct Shown
+{
+    QObject *object;
+    QAccessible::Role role;
+};
+QList<Shown> shownObjects;
 
 void recordAnnouncement(QAccessibleEvent *event)
 {
+    if (event->type() == QAccessible::ObjectShow && event->object()) {
+        QAccessibleInterface *accessible = event->accessibleInterface();
+        shownObjects.append(
+            {event->object(), accessible ? accessible->role() : QAccessible::NoRole});
+        return;
+    }
     if (event->type() != QAccessible::NameChanged || !event->object())
         return;
     QAccessibleInterface *accessible = event->accessibleInterface();
@@ -70,7 +84,11 @@ private slots:
         platform->setActive(true);
         QVERIFY(QAccessible::isActive());
     }
-    void init() { announcements.clear(); }
+    void init()
+    {
+        announcements.clear();
+        shownObjects.clear();
+    }
 
     void everyLiveLabelIsNamedByItsValueAndDescribedByItsRole_data()
     {
@@ -159,6 +177,77 @@ private slots:
         QCOMPARE(accessibleText(label, QAccessible::Name), spoken);
         QVERIFY2(announcedNamesOf(label).contains(spoken),
                  qPrintable(announcedNamesOf(label).join(QStringLiteral(" | "))));
+    }
+
+    // A screen reader speaks a label's new text by itself only when something it reads out
+    // unasked carries it: the banner and the serial status are notifications, shown again
+    // (once for the writes of one moment) each time they change, with the labels inside
+    // still named by their text for a review of the window.
+    void bannerAndStatusAreShownAsNotificationsAsTheyChange_data()
+    {
+        QTest::addColumn<Writer>("writer");
+        QTest::addColumn<QString>("region");
+        QTest::newRow("banner line 1") << Writer::BannerLine1 << "FR_MSG";
+        QTest::newRow("banner line 2") << Writer::BannerLine2 << "FR_MSG";
+        QTest::newRow("link comes up") << Writer::SerialPortOpened << "AFF_SERIAL_STATUS";
+        QTest::newRow("port cannot be opened") << Writer::SerialPortMissing << "AFF_SERIAL_STATUS";
+    }
+    void bannerAndStatusAreShownAsNotificationsAsTheyChange()
+    {
+        QFETCH(Writer, writer);
+        QFETCH(QString, region);
+        StationFixture f;
+        QWidget *notification = f.w().findChild<QWidget *>(region);
+        QVERIFY(notification);
+        f.w().supervision().selectLink(0);
+        f.w().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.w()));
+        QCOMPARE(QAccessible::queryAccessibleInterface(notification)->role(),
+                 QAccessible::Notification);
+        QCoreApplication::processEvents();
+        shownObjects.clear();
+
+        switch (writer) {
+        case Writer::BannerLine1:
+        case Writer::BannerLine2:
+            // The banner is up already; two lines written one after the other are read out
+            // once, together.
+            f.w().AFF_LOG_MSG(QStringLiteral("Remove your finger from the sensor"), 1);
+            QCoreApplication::processEvents();
+            shownObjects.clear();
+            f.w().AFF_LOG_MSG(QStringLiteral("User: 12  Template quality: 80%"), 1);
+            f.w().AFF_LOG_MSG(QStringLiteral("Enrollment and Synchronization Complete"), 2);
+            break;
+        case Writer::SerialPortOpened:
+            QVERIFY(f.peer().open(f.folder() + QStringLiteral("COM1")));
+            f.w().INP_SERIAL_PORT->setText(QStringLiteral("1"));
+            f.w().supervision().TIM_SERIAL_CONNECT_Timer();
+            break;
+        case Writer::SerialPortMissing:
+            QVERIFY(QFile::link(f.folder() + QStringLiteral("nothing"),
+                                f.folder() + QStringLiteral("COM2")));
+            f.w().INP_SERIAL_PORT->setText(QStringLiteral("2"));
+            f.w().supervision().TIM_SERIAL_CONNECT_Timer();
+            break;
+        }
+        QCoreApplication::processEvents();
+
+        const auto shownHere =
+            std::count_if(shownObjects.cbegin(), shownObjects.cend(), [&](const Shown &s) {
+                return s.object == notification && s.role == QAccessible::Notification;
+            });
+        QCOMPARE(shownHere, 1);
+        if (region == QLatin1String("AFF_SERIAL_STATUS")) {
+            auto *status = static_cast<QLabel *>(notification);
+            QCOMPARE(accessibleText(status, QAccessible::Name), status->text());
+            QCOMPARE(accessibleText(status, QAccessible::Description),
+                     QStringLiteral("Serial status"));
+        } else {
+            QCOMPARE(accessibleText(f.w().AFF_MSG[1], QAccessible::Name),
+                     QStringLiteral("Enrollment and Synchronization Complete"));
+            QCOMPARE(QAccessible::queryAccessibleInterface(f.w().AFF_MSG[1])->role(),
+                     QAccessible::StaticText);
+        }
     }
 };
 

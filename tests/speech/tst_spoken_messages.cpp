@@ -1,0 +1,130 @@
+// What a blind operator hears while enrolling a user, with Orca listening and its speech
+// written to speech-dispatcher's log (the test runs under with-screen-reader). The operator
+// only types the user number and presses Enroll; every message of the banner and the link
+// status must be spoken by themselves, with nothing done to look for them.
+#include "link/Supervision.h"
+#include "support/FreePort.h"
+#include "support/StationFixture.h"
+#include "unit-sim/SimulatedUnit.h"
+
+#include <QAccessible>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+namespace {
+
+// Reads what Orca hands to speech as speech-dispatcher logs it ("'symbols.dic' translated
+// 'TEXT' to ..."), a little at a time: the log grows by megabytes, and the station must keep
+// answering the screen reader's questions while the test listens.
+class SpeechLog
+{
+public:
+    explicit SpeechLog(const QString &path) : m_file(path) {}
+
+    // Everything spoken so far, in order.
+    const QStringList &texts()
+    {
+        if (!m_file.isOpen() && !m_file.open(QIODevice::ReadOnly))
+            return m_texts;
+        m_pending += m_file.readAll();
+        const qsizetype lastEnd = m_pending.lastIndexOf('\n');
+        if (lastEnd < 0)
+            return m_texts;
+        const QByteArray marker = "translated '";
+        for (const QByteArray &line : m_pending.left(lastEnd).split('\n')) {
+            const qsizetype at = line.indexOf(marker);
+            if (at < 0)
+                continue;
+            const qsizetype from = at + marker.size();
+            const qsizetype to = line.indexOf("' to", from);
+            m_texts << QString::fromUtf8(line.mid(from, to < 0 ? -1 : to - from));
+        }
+        m_pending.remove(0, lastEnd + 1);
+        return m_texts;
+    }
+
+private:
+    QFile m_file;
+    QByteArray m_pending;
+    QStringList m_texts;
+};
+
+} // namespace
+
+class SpokenMessagesTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<SpeechLog> m_log;
+    qsizetype m_heardBefore = 0;
+
+    // Waits until something spoken since the last call contains the text.
+    bool heard(const QString &text, int timeoutMs = 120000)
+    {
+        QDeadlineTimer deadline(timeoutMs);
+        do {
+            const QStringList texts = m_log->texts().mid(m_heardBefore);
+            for (const QString &t : texts)
+                if (t.contains(text, Qt::CaseInsensitive))
+                    return true;
+            QTest::qWait(100);
+        } while (!deadline.hasExpired());
+        qWarning().noquote() << "Heard instead:" << m_log->texts().mid(m_heardBefore);
+        return false;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        const QString log = qEnvironmentVariable("SPEECH_LOG");
+        if (log.isEmpty())
+            QSKIP("Runs with a screen reader listening (tests/speech/with-screen-reader)");
+        m_log = std::make_unique<SpeechLog>(log);
+    }
+
+    void theEnrollmentIsSpokenAsItHappens()
+    {
+        StationFixture f(freeUdpPort());
+        F_MAIN &w = f.w();
+        f.clock.setRealTimeFactor(0.5);
+        SimulatedUnit unit;
+        QVERIFY(unit.listenSerial(f.folder() + QStringLiteral("COM1")));
+        w.SW_MODE[0]->setChecked(true);
+        w.supervision().selectLink(0);
+        w.INP_SERIAL_PORT->setText(QStringLiteral("1"));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QVERIFY(QTest::qWaitFor([] { return QAccessible::isActive(); }));
+        w.INP_USER_NUMBER->setFocus();
+        QTest::qWait(1500); // Orca speaks the window and the focused field first
+        m_heardBefore = m_log->texts().size();
+
+        // The supervision opens the port and greets the unit.
+        w.SERIAL_RX->start();
+        w.supervision().TIM_SERIAL_CONNECT_Timer();
+        QTRY_COMPARE(w.AFF_SERIAL_STATUS->text(), QStringLiteral("Connected"));
+        QVERIFY(heard(QStringLiteral("Connected")));
+        QVERIFY(heard(QStringLiteral("Communication with Trelvane source unit established")));
+        // The greeting's banner goes by itself; the window takes input again.
+        QTRY_VERIFY_WITH_TIMEOUT(w.isEnabled(), 10000);
+        w.TIM_HIDE_MSG->stop();
+
+        m_heardBefore = m_log->texts().size();
+        QTRY_VERIFY(w.INP_USER_NUMBER->isEnabled());
+        w.INP_USER_NUMBER->setFocus();
+        QTest::keyClicks(w.INP_USER_NUMBER, QStringLiteral("4321"));
+        QTest::mouseClick(w.B_USER_ENROLL, Qt::LeftButton);
+        QVERIFY(heard(QStringLiteral("Place your finger on sensor and wait")));
+        unit.finger(4321, {61, 90});
+        QVERIFY(heard(QStringLiteral("Remove your finger from the sensor")));
+        QVERIFY(heard(QStringLiteral("Enrollment and Synchronization Complete")));
+    }
+};
+
+QTEST_MAIN(SpokenMessagesTest)
+#include "tst_spoken_messages.moc"
