@@ -191,6 +191,12 @@ void CommandLineTest::folderOptionHoldsEveryFileOfTheStation()
     const QString program = programFolder.filePath(QStringLiteral("TrelvaneEnrollment"));
     QVERIFY(QFile::copy(QStringLiteral(STATION_PROGRAM), program));
 
+    // A station whose enroll password was defined as none: start-up enters enroll mode
+    // without a question and saves the settings (a new station would first ask for one).
+    QFile password(dataFolder.filePath(QStringLiteral("ADPW.CFG")));
+    QVERIFY(password.open(QIODevice::WriteOnly));
+    password.close();
+
     QProcess station;
     QProcessEnvironment env = withoutDisplay(home.path());
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -198,7 +204,7 @@ void CommandLineTest::folderOptionHoldsEveryFileOfTheStation()
     station.setWorkingDirectory(programFolder.path());
     station.start(program, {QStringLiteral("--folder"), dataFolder.path()});
     QVERIFY(station.waitForStarted());
-    // Start-up ends by saving the settings.
+    // Start-up ends by saving the settings in enroll mode.
     const QString config = dataFolder.filePath(QStringLiteral("Trelvane.cfg"));
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(config), 20000);
     QVERIFY(namesIn(dataFolder.path()).contains(QStringLiteral("TrelvaneEnrollment.lock")));

@@ -34,7 +34,9 @@ QString run(const QString &program, const QStringList &args)
 bool writeConfig(const QString &folder, const QByteArray &mode)
 {
     QFile file(folder + QLatin1String(ConfigFile::kFileName));
-    const QByteArray bytes = "0\r\n" + mode + "\r\n\r\n{ENTER}\r\n\r\n\r\n\r\n\r\n\r\n\r\n";
+    // Port 9, which names no device here: a new station's port 0 would put the first-start
+    // hint on the banner, which holds the window (and the menu's modes) for a few seconds.
+    const QByteArray bytes = "9\r\n" + mode + "\r\n\r\n{ENTER}\r\n\r\n\r\n\r\n\r\n\r\n\r\n";
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
@@ -79,7 +81,8 @@ void pressKeys(const QStringList &keys)
 // A station started with Form_Load in the given mode, its timers stopped afterwards.
 struct TrayStation
 {
-    explicit TrayStation(const QByteArray &mode) : f(freeUdpPort())
+    explicit TrayStation(const QByteArray &mode)
+        : f(freeUdpPort(), 0, [](StationOptions &o) { o.serialDeviceFolder = o.programFolder; })
     {
         writeConfig(f.folder(), mode);
         f.dialogs.answerInput(QString()); // no enroll password
