@@ -224,7 +224,9 @@ void Win32SerialPort::clearError()
 void Win32SerialPort::fail(SerialPortError error, unsigned long systemCode)
 {
     QString text = systemMessage(systemCode);
-    if (error == PermissionError)
+    if (error == DeviceNotFoundError)
+        text = QStringLiteral("no such serial port on this computer (%1)").arg(text);
+    else if (error == PermissionError)
         text += QStringLiteral(" (another program may have the port open)");
     m_error = error;
     setErrorString(text);
