@@ -13,7 +13,7 @@ set(TRELVANE_WINE_RUN ${CMAKE_CURRENT_LIST_DIR}/wine-run)
 set(TRELVANE_WINDOWS_TEST_DIRS)
 foreach(dir util keynotation dispatcher window banner targets log ping delete upload receiver
         enroll newunit link-supervision backup tray windows)
-    list(APPEND TRELVANE_WINDOWS_TEST_DIRS ${CMAKE_CURRENT_LIST_DIR}/../${dir})
+    list(APPEND TRELVANE_WINDOWS_TEST_DIRS ${CMAKE_CURRENT_SOURCE_DIR}/${dir})
 endforeach()
 
 # A test of the Windows build: offscreen unless it needs the desktop (DISPLAY), then on Qt's
