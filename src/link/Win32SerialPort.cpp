@@ -13,9 +13,8 @@ namespace {
 // Bytes asked of the system per read: the read returns at once with what has arrived, so
 // this only bounds one step of draining the driver's queue.
 constexpr DWORD kReadChunk = 4096;
-// Wake-ups that end in an error and bring no byte, in a row, before the port is taken for
-// gone. A driver may wake a waiting reader without a reason now and then; a device that is
-// gone does it without end.
+// Wake-ups that bring no byte, in a row, before the port is taken for gone. A driver may wake
+// a waiting reader without a reason now and then; a device that is gone does it without end.
 constexpr int kMaxEmptyWakeups = 100;
 
 QString systemMessage(DWORD code)
@@ -269,7 +268,7 @@ void Win32SerialPort::startWaitingForBytes()
     while (m_h && !m_h->waiting) {
         m_h->eventMask = 0;
         if (WaitCommEvent(m_h->file, &m_h->eventMask, &m_h->comm)) {
-            if (!readWaitingBytes())
+            if (!wakeupWasUseful(readWaitingBytes(), ERROR_READ_FAULT))
                 return;
             continue;
         }
@@ -299,52 +298,62 @@ void Win32SerialPort::onCommEvent()
             fail(ResourceError, code);
             return;
         }
-        const qsizetype before = m_in.size();
-        if (!readWaitingBytes())
+        if (!wakeupWasUseful(readWaitingBytes(), code))
             return;
-        if (m_h && m_in.size() == before && ++m_h->emptyWakeups >= kMaxEmptyWakeups) {
-            fail(ResourceError, code);
-            return;
-        }
     } else {
         m_h->waiting = false;
-        if (!readWaitingBytes())
+        if (readWaitingBytes() < 0)
             return;
     }
     startWaitingForBytes();
 }
 
-bool Win32SerialPort::readWaitingBytes()
+bool Win32SerialPort::wakeupWasUseful(qint64 received, unsigned long systemCode)
 {
-    qsizetype got = 0;
+    if (received < 0)
+        return false;
+    if (received > 0) {
+        m_h->emptyWakeups = 0;
+        return true;
+    }
+    if (++m_h->emptyWakeups < kMaxEmptyWakeups)
+        return true;
+    // Woken again and again with nothing to read: the device is gone, and going on would
+    // hold up the window.
+    fail(ResourceError, systemCode);
+    return false;
+}
+
+qint64 Win32SerialPort::readWaitingBytes()
+{
+    qint64 got = 0;
     for (;;) {
         DWORD errors = 0;
         COMSTAT status{};
         if (!ClearCommError(m_h->file, &errors, &status)) {
             fail(ResourceError, GetLastError());
-            return false;
+            return -1;
         }
         QByteArray chunk(qMax<qsizetype>(status.cbInQue, kReadChunk), Qt::Uninitialized);
         DWORD n = 0;
         if (!ReadFile(m_h->file, chunk.data(), DWORD(chunk.size()), nullptr, &m_h->read) &&
             GetLastError() != ERROR_IO_PENDING) {
             fail(ReadError, GetLastError());
-            return false;
+            return -1;
         }
         if (!GetOverlappedResult(m_h->file, &m_h->read, &n, TRUE)) {
             fail(ReadError, GetLastError());
-            return false;
+            return -1;
         }
         m_in.append(chunk.constData(), n);
         got += n;
         if (n < DWORD(chunk.size()))
             break;
     }
-    if (got > 0) {
-        m_h->emptyWakeups = 0;
+    if (got > 0)
         emit readyRead();
-    }
-    return m_h != nullptr;
+    // A slot may have closed the port: then nothing more is read.
+    return m_h ? got : -1;
 }
 
 void Win32SerialPort::startWrite()

@@ -82,7 +82,12 @@ private:
     void fail(SerialPortError error, unsigned long systemCode);
     void startWaitingForBytes();
     void onCommEvent();
-    bool readWaitingBytes(); // false on a device error (already reported)
+    // Reads what has arrived: the number of bytes, or -1 when the port has been closed
+    // (a device error, already reported, or a slot of readyRead()).
+    qint64 readWaitingBytes();
+    // False when the port has been closed, or too many wake-ups in a row brought no byte
+    // (then the error is reported).
+    bool wakeupWasUseful(qint64 received, unsigned long systemCode);
     void startWrite();
     void onWriteDone();
     bool completeWrite(bool wait); // false on a device error (already reported)
