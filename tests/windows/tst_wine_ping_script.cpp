@@ -19,6 +19,8 @@ private slots:
         const QString path = dir.filePath(QString::fromLatin1(PingScript::kFileName));
         const QList<PingScript::Entry> entries{
             {TargetList::entryText(QStringLiteral("127.0.0.1"), QStringLiteral("Here")), true},
+            // An entry from a tampered configuration file: text for cmd, never a command.
+            {QStringLiteral("1&echo HACKED"), true},
             {TargetList::entryText(QStringLiteral("127.0.0.2"), QStringLiteral("Not")), false}};
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -42,6 +44,8 @@ private slots:
         QCOMPARE(out.count(QString(80, u'-') + QStringLiteral("\r\n")), 3);
         QVERIFY2(out.contains(QStringLiteral("127.0.0.1")), qPrintable(out));
         QVERIFY2(!out.contains(QStringLiteral("127.0.0.2")), qPrintable(out));
+        QVERIFY2(out.contains(QStringLiteral("1&echo HACKED\r\n")), qPrintable(out));
+        QVERIFY2(!out.contains(QStringLiteral("\nHACKED")), qPrintable(out));
         QCOMPARE(cmd.exitStatus(), QProcess::NormalExit);
     }
 };
