@@ -5,8 +5,9 @@ set(TRELVANE_WINE_PREFIX "" CACHE PATH "Wine prefix of the Windows test lane")
 set(TRELVANE_LINUX_BUILD "" CACHE PATH "Linux build folder that holds trelvane-unit")
 set(TRELVANE_WINE_RUN ${CMAKE_CURRENT_LIST_DIR}/wine-run)
 
-# The suites that run on Windows. Left out: those whose peer is a pseudo-terminal in the
-# test's own process (unit-sim, unplug, crash-safety, startup, wedge, userlist window), the X11
+# The suites that run on Windows (folders of tests/, this file is included from there). Left
+# out: those whose peer is a pseudo-terminal in the test's own process (unit-sim, unplug,
+# crash-safety, startup, wedge, userlist; receiver's serial relay test is Linux-only), the X11
 # typing suite (wedge-x11), and those that inject write failures through POSIX resource
 # limits (config, store); the Windows serial link meets a pseudo-terminal through a Wine COM
 # port in tests/windows instead.
