@@ -152,6 +152,10 @@ void PingTestTest::consoleThatCannotStartIsReported()
 
 void PingTestTest::loadCommandAsksForAUserAndIgnoresZero()
 {
+#ifdef Q_OS_WIN
+    QSKIP("Its serial peer is a pseudo-terminal in the test's own process, which Windows does "
+          "not have.");
+#endif
     StationFixture f;
     QVERIFY(f.openSerialPeer());
     f.dialogs.answerInput(QStringLiteral("0"));

@@ -6,14 +6,16 @@ set(TRELVANE_LINUX_BUILD "" CACHE PATH "Linux build folder that holds trelvane-u
 set(TRELVANE_WINE_RUN ${CMAKE_CURRENT_LIST_DIR}/wine-run)
 
 # The suites that run on Windows (folders of tests/, this file is included from there). Left
-# out: those whose peer is a pseudo-terminal in the test's own process (unit-sim, unplug,
-# crash-safety, startup, wedge, userlist; receiver's serial relay test is Linux-only), the X11
-# typing suite (wedge-x11), and those that inject write failures through POSIX resource
-# limits (config, store); the Windows serial link meets a pseudo-terminal through a Wine COM
-# port in tests/windows instead.
+# out: those whose serial peer is a pseudo-terminal or a simulated unit on one in the test's
+# own process, which Windows does not have (unit-sim, unplug, crash-safety, startup, wedge,
+# userlist, delete, upload, enroll, link-supervision, backup; in dispatcher, window and
+# receiver the tests of that kind are built on Linux only), the X11 typing suite (wedge-x11),
+# and those that inject write failures through POSIX resource limits (config, store). On
+# Windows the serial link meets the Linux simulated unit through a Wine COM port instead
+# (tests/windows).
 set(TRELVANE_WINDOWS_TEST_DIRS)
-foreach(dir util keynotation dispatcher window banner targets log ping delete upload receiver
-        enroll newunit link-supervision backup tray windows)
+foreach(dir util keynotation dispatcher window banner targets log ping receiver newunit tray
+        windows)
     list(APPEND TRELVANE_WINDOWS_TEST_DIRS ${CMAKE_CURRENT_SOURCE_DIR}/${dir})
 endforeach()
 
