@@ -37,13 +37,32 @@ QString withoutControls(QString text)
     return text;
 }
 
+// cmd reads the script: an entry is only ever text for ECHO and an argument for PING, never a
+// command. Its special characters are escaped with ^ (% doubled), and a control character,
+// which could end the line and start another, becomes a blank.
+QString cmdEscaped(const QString &text)
+{
+    QString escaped;
+    for (const QChar c : text) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            escaped += u' ';
+        else if (c == u'%')
+            escaped += QStringLiteral("%%");
+        else if (QStringView(u"^&|<>()\"").contains(c))
+            escaped += u'^' + QString(c);
+        else
+            escaped += c;
+    }
+    return escaped;
+}
+
 } // namespace
 
 QByteArray windowsScript(const QList<Entry> &entries)
 {
     QStringList lines{QStringLiteral("@ECHO OFF")};
     for (const Entry &entry : entries) {
-        const QString address = entry.text.left(kEntryChars);
+        const QString address = cmdEscaped(entry.text.left(kEntryChars));
         if (entry.ticked) {
             lines.append(QStringLiteral("ECHO ") + address);
             lines.append(QStringLiteral("PING ") + address + QStringLiteral(" -l 10 -n 1 -w 500"));

@@ -4,13 +4,13 @@
 
 SerialLink::SerialLink(QObject *parent) : ByteLink(parent)
 {
-    m_port.setBaudRate(QSerialPort::Baud57600);
-    m_port.setDataBits(QSerialPort::Data8);
-    m_port.setParity(QSerialPort::NoParity);
-    m_port.setStopBits(QSerialPort::OneStop);
-    m_port.setFlowControl(QSerialPort::NoFlowControl);
-    connect(&m_port, &QSerialPort::readyRead, this, &ByteLink::readyRead);
-    connect(&m_port, &QSerialPort::errorOccurred, this, &SerialLink::onError);
+    m_port.setBaudRate(SerialPortDevice::Baud57600);
+    m_port.setDataBits(SerialPortDevice::Data8);
+    m_port.setParity(SerialPortDevice::NoParity);
+    m_port.setStopBits(SerialPortDevice::OneStop);
+    m_port.setFlowControl(SerialPortDevice::NoFlowControl);
+    connect(&m_port, &SerialPortDevice::readyRead, this, &ByteLink::readyRead);
+    connect(&m_port, &SerialPortDevice::errorOccurred, this, &SerialLink::onError);
 }
 
 bool SerialLink::open()
@@ -29,11 +29,11 @@ bool SerialLink::open()
         return false;
     }
     // Set again after opening: some drivers reset them when the port opens.
-    m_port.setBaudRate(QSerialPort::Baud57600);
-    m_port.setDataBits(QSerialPort::Data8);
-    m_port.setParity(QSerialPort::NoParity);
-    m_port.setStopBits(QSerialPort::OneStop);
-    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    m_port.setBaudRate(SerialPortDevice::Baud57600);
+    m_port.setDataBits(SerialPortDevice::Data8);
+    m_port.setParity(SerialPortDevice::NoParity);
+    m_port.setStopBits(SerialPortDevice::OneStop);
+    m_port.setFlowControl(SerialPortDevice::NoFlowControl);
     m_port.setDataTerminalReady(true);
     m_port.setRequestToSend(true);
     m_port.clearError();
@@ -76,11 +76,11 @@ QByteArray SerialLink::readAll()
     return m_port.isOpen() ? m_port.readAll() : QByteArray();
 }
 
-void SerialLink::onError(QSerialPort::SerialPortError error)
+void SerialLink::onError(SerialPortDevice::SerialPortError error)
 {
     // A vanished device is reported over and over, at full speed, for as long as the port
     // stays open: close it, once.
-    if ((error == QSerialPort::ResourceError || error == QSerialPort::ReadError) &&
+    if ((error == SerialPortDevice::ResourceError || error == SerialPortDevice::ReadError) &&
         m_port.isOpen()) {
         const QString reason = m_port.errorString();
         m_port.close();

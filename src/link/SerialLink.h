@@ -2,7 +2,15 @@
 
 #include "link/ByteLink.h"
 
+#ifdef Q_OS_WIN
+// Qt's serial port module is not available for the Windows build: our own COM port back-end
+// offers the same interface.
+#include "link/Win32SerialPort.h"
+using SerialPortDevice = Win32SerialPort;
+#else
 #include <QSerialPort>
+using SerialPortDevice = QSerialPort;
+#endif
 
 class Clock;
 
@@ -45,9 +53,9 @@ signals:
     void lost(const QString &reason);
 
 private:
-    void onError(QSerialPort::SerialPortError error);
+    void onError(SerialPortDevice::SerialPortError error);
 
-    QSerialPort m_port;
+    SerialPortDevice m_port;
     QString m_error;
     QSerialPort::SerialPortError m_openError = QSerialPort::NoError;
 };
