@@ -63,6 +63,18 @@ QString TargetList::descriptionOf(const QString &entry)
 
 QStringList TargetList::tickedAddresses() const
 {
+    return usableTicked([this](const QString &problem) {
+        w.WRITE_LOG(QStringLiteral("Target unit skipped: ") + problem);
+    });
+}
+
+int TargetList::usableTickedCount() const
+{
+    return int(usableTicked([](const QString &) {}).size());
+}
+
+QStringList TargetList::usableTicked(const std::function<void(const QString &)> &skipped) const
+{
     QStringList addresses;
     for (int row = 0; row < w.LST_IP->count(); ++row) {
         const QListWidgetItem *item = w.LST_IP->item(row);
@@ -73,21 +85,9 @@ QStringList TargetList::tickedAddresses() const
         if (problem.isEmpty())
             addresses.append(address);
         else
-            w.WRITE_LOG(QStringLiteral("Target unit skipped: ") + problem);
+            skipped(problem);
     }
     return addresses;
-}
-
-int TargetList::usableTickedCount() const
-{
-    int count = 0;
-    for (int row = 0; row < w.LST_IP->count(); ++row) {
-        const QListWidgetItem *item = w.LST_IP->item(row);
-        if (item->checkState() == Qt::Checked &&
-            TargetEntry::addressProblem(addressOf(item->text())).isEmpty())
-            ++count;
-    }
-    return count;
 }
 
 QListWidgetItem *TargetList::selectedEntry() const

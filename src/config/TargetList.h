@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class F_MAIN;
 class QListWidgetItem;
 
@@ -46,6 +48,9 @@ public:
     void addEntry(const QString &text);
 
 private:
+    // The addresses of the ticked entries that name a unit; skipped() hears why each other
+    // ticked entry was left out.
+    QStringList usableTicked(const std::function<void(const QString &)> &skipped) const;
     // False when the operator cancelled or left the address blank, or typed one that names
     // no unit (that one is refused with a box saying why).
     bool acceptableAddress(const QString &typed);
