@@ -23,9 +23,32 @@ QString readOut(const QWidget *region)
     if (const auto *label = qobject_cast<const QLabel *>(region))
         texts << label->text();
     for (const QLabel *label : region->findChildren<QLabel *>())
-        if (label->isVisibleTo(region))
+        if (label->isVisibleTo(region) && !label->text().isEmpty())
             texts << label->text();
-    return texts.join(QLatin1Char('\n'));
+    return texts.join(QLatin1Char(' '));
+}
+
+// Qt tells assistive technology that a widget was shown, but not that its children are now
+// on screen too; a screen reader that remembers them from before the region was hidden
+// would find nothing showing to read. Tell it of each child first.
+void tellChildrenShown(QWidget *region)
+{
+    for (QWidget *child : region->findChildren<QWidget *>()) {
+        if (!child->isVisibleTo(region))
+            continue;
+        QAccessibleEvent shown(child, QAccessible::ObjectShow);
+        QAccessible::updateAccessibility(&shown);
+    }
+}
+
+// A screen reader on a busy PC may come to the notification after the banner has gone: the
+// region's name is what it read out last, so that it is spoken all the same.
+void tellNameChanged(QWidget *region)
+{
+    if (qobject_cast<QLabel *>(region))
+        return; // a label is named by its text, and Qt tells of each change
+    QAccessibleEvent named(region, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&named);
 }
 
 // Qt tells assistive technology itself when the region is shown: that reading counts.
@@ -35,8 +58,15 @@ public:
     using QObject::QObject;
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::Show)
-            watched->setProperty(kLastRead, readOut(static_cast<QWidget *>(watched)));
+        if (event->type() == QEvent::Show) {
+            auto *region = static_cast<QWidget *>(watched);
+            watched->setProperty(kLastRead, readOut(region));
+            if (QAccessible::isActive()) {
+                // Before Qt's own event for the region.
+                tellNameChanged(region);
+                tellChildrenShown(region);
+            }
+        }
         return false;
     }
 };
@@ -52,14 +82,58 @@ public:
     QString text(QAccessible::Text t) const override
     {
         const auto *label = qobject_cast<const QLabel *>(widget());
-        if (t != QAccessible::Name || !label || !widget()->accessibleName().isEmpty())
+        if (t != QAccessible::Name || !widget()->accessibleName().isEmpty())
             return QAccessibleWidget::text(t);
+        if (!label)
+            return widget()->property(kLastRead).toString();
         const bool rich =
             label->textFormat() == Qt::RichText ||
             (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(label->text()));
         return rich ? QTextDocumentFragment::fromHtml(label->text()).toPlainText() : label->text();
     }
 };
+
+// Set while a window is enabled or disabled as a whole.
+QAccessible::UpdateHandler s_previousHandler = nullptr;
+// The control that had the focus when the window was disabled: it says that it is disabled,
+// and so again that it is enabled.
+QPointer<QWidget> s_toldControl;
+
+bool isQuietStateChange(QAccessibleEvent *event)
+{
+    if (event->type() != QAccessible::StateChanged)
+        return false;
+    QAccessible::State changed = static_cast<QAccessibleStateChangeEvent *>(event)->changedStates();
+    if (!changed.disabled)
+        return false;
+    changed.disabled = false;
+    if (changed != QAccessible::State())
+        return false; // something else changed too
+    const QAccessibleInterface *iface = event->accessibleInterface();
+    if (!iface || !iface->isValid())
+        return false;
+    const QObject *object = event->object();
+    if (object && object->isWidgetType() && static_cast<const QWidget *>(object)->isWindow())
+        return false; // the window itself says it is disabled
+    // The control that had the focus says it lost it and is greyed.
+    return object != s_toldControl;
+}
+
+void quietEnableHandler(QAccessibleEvent *event)
+{
+    if (isQuietStateChange(event))
+        return;
+    if (s_previousHandler) {
+        s_previousHandler(event);
+        return;
+    }
+    // Qt offers no other way to hand an event on to the platform's bridge than asking for
+    // it again without a handler. (Qt would pass a table model change to the table a second
+    // time this way; enabling a window raises none.)
+    QAccessible::installUpdateHandler(nullptr);
+    QAccessible::updateAccessibility(event);
+    QAccessible::installUpdateHandler(quietEnableHandler);
+}
 
 QAccessibleInterface *liveRegionFactory(const QString &, QObject *object)
 {
@@ -111,7 +185,26 @@ void announceLiveRegion(QWidget *region)
             return;
         region->setProperty(kLastRead, text);
         // Shown again: the notification is read out with what it holds now.
+        tellNameChanged(region);
+        tellChildrenShown(region);
         QAccessibleEvent shown(region.data(), QAccessible::ObjectShow);
         QAccessible::updateAccessibility(&shown);
     });
+}
+
+void setWindowEnabled(QWidget *window, bool enabled)
+{
+    if (window->isEnabled() == enabled)
+        return;
+    const QAccessible::UpdateHandler previous =
+        QAccessible::installUpdateHandler(quietEnableHandler);
+    const bool nested = previous == quietEnableHandler;
+    if (!nested)
+        s_previousHandler = previous;
+    if (!enabled)
+        s_toldControl = QApplication::focusWidget();
+    window->setEnabled(enabled);
+    QAccessible::installUpdateHandler(nested ? quietEnableHandler : previous);
+    if (enabled)
+        s_toldControl = nullptr;
 }

@@ -27,3 +27,12 @@ void makeLiveRegion(QWidget *region);
 // two lines written one after the other are read once, together. Nothing happens while the
 // region is hidden or no assistive technology listens.
 void announceLiveRegion(QWidget *region);
+
+// Enables or disables a whole window, as the station does while an operation is under way.
+// Qt tells assistive technology of every control that changes: some hundred events at once
+// (each label, picture, frame and button). Orca takes that for a flood and throws away what
+// it has not read yet, the banner's notification among them; on a busy PC the controls of one
+// window alone are enough. So only the window itself and the control that has the focus say
+// that they changed; a screen reader learns the state of the others when it next asks
+// (reviewing the window, or moving the focus, which a disabled window does not allow).
+void setWindowEnabled(QWidget *window, bool enabled);

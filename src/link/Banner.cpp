@@ -81,7 +81,7 @@ void Banner::AFF_MSG_Change(int Index)
     // Painted at once, as waits that serve no events may follow. Once the window is
     // disabled only the banner changes, so only the banner is painted again.
     if (w.isEnabled()) {
-        w.setEnabled(false);
+        setWindowEnabled(&w, false);
         w.repaint();
     } else {
         w.FR_MSG->repaint();
@@ -149,5 +149,5 @@ void Banner::timeOutOrHide()
         w.TIM_HIDE_MSG_Tag = kIdle;
         w.FR_MSG->hide();
     }
-    w.setEnabled(true);
+    setWindowEnabled(&w, true);
 }

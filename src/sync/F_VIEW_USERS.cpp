@@ -1,6 +1,7 @@
 #include "sync/F_VIEW_USERS.h"
 
 #include "app/F_MAIN.h"
+#include "app/LiveValue.h"
 #include "enroll/TemplateBackup.h"
 #include "enroll/UserDeletion.h"
 #include "enroll/UserListPages.h"
@@ -193,7 +194,7 @@ void F_VIEW_USERS::Form_Load()
 
 void F_VIEW_USERS::listRequestStarted()
 {
-    setEnabled(false);
+    setWindowEnabled(this, false);
     LST_USERS->clear();
     AFF_NB_USERS->setText(QStringLiteral("0 users"));
     AFF_NB_USERS->setAccessibleName(AFF_NB_USERS->text());
@@ -231,7 +232,7 @@ void F_VIEW_USERS::listSourceKnown(const QString &source)
 void F_VIEW_USERS::listRequestEnded()
 {
     FR_WAIT->hide();
-    setEnabled(true);
+    setWindowEnabled(this, true);
 }
 
 void F_VIEW_USERS::showCount()

@@ -1,6 +1,7 @@
 #include "sync/UnitUserList.h"
 
 #include "app/F_MAIN.h"
+#include "app/LiveValue.h"
 #include "config/TargetList.h"
 #include "enroll/TemplateNumberRequest.h"
 #include "link/Supervision.h"
@@ -58,7 +59,7 @@ void UnitUserList::B_TCP_VIEW_USR_LST_Click()
         return;
     w.INP_IP->setText(TargetList::addressOf(entry->text()));
     w.B_TCP_VIEW_USR_LST->hide();
-    w.setEnabled(false);
+    setWindowEnabled(&w, false);
     w.supervision().selectLink(1);
     w.supervision().B_CONNECT_IP_Click();
     w.AFF_TCP_STATUS->setText(QString());
@@ -72,10 +73,10 @@ void UnitUserList::B_TCP_VIEW_USR_LST_Click()
     } else {
         // The window is modal: the main window takes no input while it is open, and must
         // not be disabled meanwhile, since that would disable the window it owns.
-        w.setEnabled(true);
+        setWindowEnabled(&w, true);
         openWindow();
     }
-    w.setEnabled(true);
+    setWindowEnabled(&w, true);
     w.B_TCP_VIEW_USR_LST->show();
 }
 

@@ -2,6 +2,7 @@
 // written to speech-dispatcher's log (the test runs under with-screen-reader). The operator
 // only types the user number and presses Enroll; every message of the banner and the link
 // status must be spoken by themselves, with nothing done to look for them.
+#include "config/ModeSwitch.h"
 #include "link/Supervision.h"
 #include "support/FreePort.h"
 #include "support/StationFixture.h"
@@ -91,34 +92,46 @@ private slots:
     {
         StationFixture f(freeUdpPort());
         F_MAIN &w = f.w();
-        f.clock.setRealTimeFactor(0.5);
         SimulatedUnit unit;
         QVERIFY(unit.listenSerial(f.folder() + QStringLiteral("COM1")));
-        w.SW_MODE[0]->setChecked(true);
         w.supervision().selectLink(0);
         w.INP_SERIAL_PORT->setText(QStringLiteral("1"));
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
+        w.modeSwitch().select(0); // enroll mode, as the operator chose it
+        QVERIFY(w.INP_USER_NUMBER->isVisible());
         QVERIFY(QTest::qWaitFor([] { return QAccessible::isActive(); }));
         w.INP_USER_NUMBER->setFocus();
         QTest::qWait(1500); // Orca speaks the window and the focused field first
         m_heardBefore = m_log->texts().size();
 
-        // The supervision opens the port and greets the unit.
+        // The supervision opens the port and greets the unit; the banner counts down as in
+        // the station.
         w.SERIAL_RX->start();
+        w.TIM_HIDE_MSG->start();
         w.supervision().TIM_SERIAL_CONNECT_Timer();
         QTRY_COMPARE(w.AFF_SERIAL_STATUS->text(), QStringLiteral("Connected"));
         QVERIFY(heard(QStringLiteral("Connected")));
         QVERIFY(heard(QStringLiteral("Communication with Trelvane source unit established")));
         // The greeting's banner goes by itself; the window takes input again.
         QTRY_VERIFY_WITH_TIMEOUT(w.isEnabled(), 10000);
-        w.TIM_HIDE_MSG->stop();
 
         m_heardBefore = m_log->texts().size();
         QTRY_VERIFY(w.INP_USER_NUMBER->isEnabled());
         w.INP_USER_NUMBER->setFocus();
         QTest::keyClicks(w.INP_USER_NUMBER, QStringLiteral("4321"));
-        QTest::mouseClick(w.B_USER_ENROLL, Qt::LeftButton);
+        // With a screen reader listening, Qt hands each key to it first and acts on the key
+        // once the screen reader has answered that it keeps none.
+        QTRY_COMPARE_WITH_TIMEOUT(w.INP_USER_NUMBER->text(), QStringLiteral("4321"), 60000);
+        QCOMPARE(w.AFF_SERIAL_STATUS->text(), QStringLiteral("Connected"));
+        // The operator moves to the button and listens to what it says before pressing it.
+        QTest::keyClick(w.INP_USER_NUMBER, Qt::Key_Tab);
+        QTRY_VERIFY_WITH_TIMEOUT(w.B_USER_ENROLL->hasFocus(), 60000);
+        QVERIFY(heard(QStringLiteral("Enroll user")));
+        m_heardBefore = m_log->texts().size();
+        QTest::keyClick(w.B_USER_ENROLL, Qt::Key_Space);
+        QTRY_COMPARE(w.AFF_MSG[0]->text(),
+                     QStringLiteral("Place your finger on sensor and wait ..."));
         QVERIFY(heard(QStringLiteral("Place your finger on sensor and wait")));
         unit.finger(4321, {61, 90});
         QVERIFY(heard(QStringLiteral("Remove your finger from the sensor")));

@@ -2,11 +2,13 @@
 // as their name, their role as their description, and a name-changed event each time the
 // station writes a new value. Checked through Qt's accessibility layer, with the platform's
 // accessibility switched on as an assistive technology would.
+#include "link/Banner.h"
 #include "link/Supervision.h"
 #include "support/StationFixture.h"
 
 #include <QAccessible>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
@@ -32,9 +34,16 @@ struct Shown
     QAccessible::Role role;
 };
 QList<Shown> shownObjects;
+// Every object said to have become enabled or disabled.
+QList<QObject *> enabledChanges;
 
 void recordAnnouncement(QAccessibleEvent *event)
 {
+    if (event->type() == QAccessible::StateChanged &&
+        static_cast<QAccessibleStateChangeEvent *>(event)->changedStates().disabled) {
+        enabledChanges.append(event->object());
+        return;
+    }
     if (event->type() == QAccessible::ObjectShow && event->object()) {
         QAccessibleInterface *accessible = event->accessibleInterface();
         shownObjects.append(
@@ -88,6 +97,46 @@ private slots:
     {
         announcements.clear();
         shownObjects.clear();
+        enabledChanges.clear();
+    }
+
+    // A screen reader takes some fifty events at once for a flood and drops what it has not
+    // read yet, the banner's notification among them. While an operation is under way the
+    // whole window is disabled: only the window and the control that had the focus say so.
+    void aBannerThatDisablesTheWindowIsNotDrownedInStateChanges()
+    {
+        StationFixture f;
+        F_MAIN &w = f.w();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        w.INP_SERIAL_PORT->setFocus();
+        QTRY_VERIFY(w.INP_SERIAL_PORT->hasFocus());
+        QCoreApplication::processEvents();
+        enabledChanges.clear();
+        shownObjects.clear();
+
+        w.AFF_LOG_MSG(QStringLiteral("Place your finger on sensor and wait ..."), 1);
+        w.AFF_LOG_MSG(QStringLiteral("User Enrollment"), 2);
+        QCoreApplication::processEvents();
+        QVERIFY(!w.isEnabled());
+        QVERIFY(enabledChanges.contains(&w));
+        QVERIFY(enabledChanges.contains(w.INP_SERIAL_PORT));
+        QVERIFY2(enabledChanges.size() <= 3, qPrintable(QString::number(enabledChanges.size())));
+        QVERIFY(std::any_of(shownObjects.cbegin(), shownObjects.cend(),
+                            [&](const Shown &s) { return s.object == w.FR_MSG; }));
+        // Read out late, when the banner may have gone, the notification still says this.
+        QCOMPARE(accessibleText(w.FR_MSG, QAccessible::Name),
+                 QStringLiteral("Place your finger on sensor and wait ... User Enrollment"));
+
+        // The countdown gives the window back, as quietly.
+        enabledChanges.clear();
+        w.AFF_LOG_MSG(QStringLiteral("Enrollment and Synchronization Complete"), 1);
+        w.TIM_HIDE_MSG_Tag = QString::number(Banner::kActOnCountdown);
+        w.banner().TIM_HIDE_MSG_Timer();
+        QVERIFY(w.isEnabled());
+        QVERIFY(enabledChanges.contains(&w));
+        QVERIFY(enabledChanges.contains(w.INP_SERIAL_PORT)); // told it was disabled
+        QVERIFY2(enabledChanges.size() <= 3, qPrintable(QString::number(enabledChanges.size())));
     }
 
     void everyLiveLabelIsNamedByItsValueAndDescribedByItsRole_data()
