@@ -135,10 +135,77 @@ void quietEnableHandler(QAccessibleEvent *event)
     QAccessible::installUpdateHandler(quietEnableHandler);
 }
 
+const char kCoveredBy[] = "trelvaneCoveredBy";
+
+// A group under a panel: not showing while the panel is.
+class CoveredGroupAccessible final : public QAccessibleWidget
+{
+public:
+    explicit CoveredGroupAccessible(QWidget *group)
+        : QAccessibleWidget(group, QAccessible::Grouping)
+    {}
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        const auto *panel =
+            qobject_cast<const QWidget *>(widget()->property(kCoveredBy).value<QObject *>());
+        if (panel && panel->isVisible())
+            s.invisible = true;
+        return s;
+    }
+};
+
+// Tells assistive technology that the group went out of sight or came back with the panel.
+class PanelWatcher final : public QObject
+{
+public:
+    PanelWatcher(QWidget *group, QWidget *panel) : QObject(panel), m_group(group) {}
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() != QEvent::Show && event->type() != QEvent::Hide)
+            return false;
+        if (!m_group || !QAccessible::isActive() || !m_group->isVisible())
+            return false;
+        QAccessibleEvent changed(m_group.data(), event->type() == QEvent::Show
+                                                     ? QAccessible::ObjectHide
+                                                     : QAccessible::ObjectShow);
+        QAccessible::updateAccessibility(&changed);
+        return false;
+    }
+
+private:
+    QPointer<QWidget> m_group;
+};
+
+QAccessibleInterface *liveRegionFactory(const QString &, QObject *object);
+
+void installFactory()
+{
+    // Factories installed later are asked first: this one comes after Qt's own widget
+    // factory, which QApplication installs, so it has to wait for the application.
+    static const bool installed = [] {
+        QAccessible::installFactory(liveRegionFactory);
+        return true;
+    }();
+    Q_UNUSED(installed);
+    Q_ASSERT(qApp);
+}
+
+// An interface Qt made before a mark keeps the old role and states: have it made again.
+void forgetInterface(QWidget *widget)
+{
+    if (QAccessibleInterface *made = QAccessible::queryAccessibleInterface(widget))
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
+}
+
 QAccessibleInterface *liveRegionFactory(const QString &, QObject *object)
 {
-    if (object && object->isWidgetType() && object->property(kLiveRegion).toBool())
+    if (!object || !object->isWidgetType())
+        return nullptr;
+    if (object->property(kLiveRegion).toBool())
         return new LiveRegionAccessible(static_cast<QWidget *>(object));
+    if (object->property(kCoveredBy).value<QObject *>())
+        return new CoveredGroupAccessible(static_cast<QWidget *>(object));
     return nullptr;
 }
 
@@ -152,20 +219,18 @@ void showValueToAssistiveTechnology(QLabel *label, const QString &role)
 
 void makeLiveRegion(QWidget *region)
 {
-    // Factories installed later are asked first: this one comes after Qt's own widget
-    // factory, which QApplication installs, so it has to wait for the application.
-    static const bool installed = [] {
-        QAccessible::installFactory(liveRegionFactory);
-        return true;
-    }();
-    Q_UNUSED(installed);
-    Q_ASSERT(qApp);
+    installFactory();
     region->setProperty(kLiveRegion, true);
     region->installEventFilter(new ShownWatcher(region));
-    // An interface Qt made before the mark keeps the old role: have it made again.
-    if (QAccessibleInterface *made = QAccessible::queryAccessibleInterface(region);
-        made && made->role() != QAccessible::Notification)
-        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
+    forgetInterface(region);
+}
+
+void coverWithPanel(QWidget *group, QWidget *panel)
+{
+    installFactory();
+    group->setProperty(kCoveredBy, QVariant::fromValue<QObject *>(panel));
+    panel->installEventFilter(new PanelWatcher(group, panel));
+    forgetInterface(group);
 }
 
 void announceLiveRegion(QWidget *region)

@@ -36,3 +36,10 @@ void announceLiveRegion(QWidget *region);
 // that they changed; a screen reader learns the state of the others when it next asks
 // (reviewing the window, or moving the focus, which a disabled window does not allow).
 void setWindowEnabled(QWidget *window, bool enabled);
+
+// A panel laid over a group of controls without hiding them (the banner over the source
+// frame): while the panel is shown, assistive technology sees the group as not showing, so
+// that reviewing the window reads the panel's lines as lines of their own, not mixed with the
+// controls underneath. The controls stay where they are for everything else: a live region
+// among them is still announced.
+void coverWithPanel(QWidget *group, QWidget *panel);

@@ -513,5 +513,6 @@ void F_MAIN::nameForAssistiveTechnology()
     // The banner and the link status are read out as they change, without the operator
     // going to look for them.
     makeLiveRegion(FR_MSG);
+    coverWithPanel(FR_SOURCE, FR_MSG);
     makeLiveRegion(AFF_SERIAL_STATUS);
 }

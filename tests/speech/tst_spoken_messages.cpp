@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -79,6 +80,49 @@ class SpokenMessagesTest : public QObject
         return false;
     }
 
+    // A key of the screen reader's own, pressed as the operator presses it.
+    static void pressReviewKey(const char *key)
+    {
+        QCOMPARE(QProcess::execute(QStringLiteral("xdotool"),
+                                   {QStringLiteral("key"), QString::fromLatin1(key)}),
+                 0);
+    }
+
+    // The operator reviews the window line by line (flat review: keypad minus, then keypad 7
+    // for the line above and 9 for the line below) while the banner asks for the finger: its
+    // two lines are read as two lines, not mixed with the controls the banner is laid over.
+    void bannerLinesAreReviewedAsLinesOfTheirOwn(F_MAIN &w)
+    {
+        w.TIM_HIDE_MSG->stop(); // the countdown waits for the operator
+        m_heardBefore = m_log->texts().size();
+        pressReviewKey("KP_Subtract");
+        QVERIFY(heard(QStringLiteral("Entering flat review")));
+        for (int i = 0; i < 6; ++i) {
+            pressReviewKey("KP_Home");
+            QTest::qWait(300);
+        }
+        QStringList lines;
+        for (int i = 0; i < 8 && !lines.contains(QStringLiteral("User Enrollment")); ++i) {
+            const qsizetype before = m_log->texts().size();
+            pressReviewKey("KP_Page_Up");
+            QTRY_VERIFY_WITH_TIMEOUT(m_log->texts().size() > before, 30000);
+            QTest::qWait(500);
+            for (const QString &t : m_log->texts().mid(before))
+                lines << t.simplified();
+        }
+        const QString firstLine =
+            QStringLiteral("Place your finger on sensor and wait dot dot dot");
+        const QString review = lines.join(QStringLiteral(" | "));
+        QVERIFY2(lines.contains(firstLine) && lines.contains(QStringLiteral("User Enrollment")),
+                 qPrintable(review));
+        // The user number field lies under the banner: out of sight, out of the review.
+        QVERIFY2(!review.contains(QStringLiteral("User Number")), qPrintable(review));
+        pressReviewKey("KP_Subtract");
+        QVERIFY(heard(QStringLiteral("Leaving flat review")));
+        m_heardBefore = m_log->texts().size();
+        w.TIM_HIDE_MSG->start();
+    }
+
 private slots:
     void initTestCase()
     {
@@ -133,6 +177,7 @@ private slots:
         QTRY_COMPARE(w.AFF_MSG[0]->text(),
                      QStringLiteral("Place your finger on sensor and wait ..."));
         QVERIFY(heard(QStringLiteral("Place your finger on sensor and wait")));
+        bannerLinesAreReviewedAsLinesOfTheirOwn(w);
         unit.finger(4321, {61, 90});
         QVERIFY(heard(QStringLiteral("Remove your finger from the sensor")));
         QVERIFY(heard(QStringLiteral("Enrollment and Synchronization Complete")));

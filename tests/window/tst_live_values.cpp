@@ -124,6 +124,8 @@ private slots:
         QVERIFY2(enabledChanges.size() <= 3, qPrintable(QString::number(enabledChanges.size())));
         QVERIFY(std::any_of(shownObjects.cbegin(), shownObjects.cend(),
                             [&](const Shown &s) { return s.object == w.FR_MSG; }));
+        // Reviewing the window finds the banner, not the controls it is laid over.
+        QVERIFY(QAccessible::queryAccessibleInterface(w.FR_SOURCE)->state().invisible);
         // Read out late, when the banner may have gone, the notification still says this.
         QCOMPARE(accessibleText(w.FR_MSG, QAccessible::Name),
                  QStringLiteral("Place your finger on sensor and wait ... User Enrollment"));
@@ -136,6 +138,7 @@ private slots:
         QVERIFY(w.isEnabled());
         QVERIFY(enabledChanges.contains(&w));
         QVERIFY(enabledChanges.contains(w.INP_SERIAL_PORT)); // told it was disabled
+        QVERIFY(!QAccessible::queryAccessibleInterface(w.FR_SOURCE)->state().invisible);
         QVERIFY2(enabledChanges.size() <= 3, qPrintable(QString::number(enabledChanges.size())));
     }
 
