@@ -76,15 +76,19 @@ qint64 pidFromLockBytes(const QByteArray &bytes)
             return 0;
         ++i;
     }
-    if (digits)
+    // A text PID ends the line or the file; a binary one is four bytes, which may well start
+    // with digits ("17\0\0" is PID 14129).
+    const bool textEnds = i == bytes.size() || bytes[i] == '\n';
+    if (digits && textEnds)
         return pid;
     if (bytes.size() == 4) {
         const auto *b = reinterpret_cast<const uchar *>(bytes.constData());
         const quint32 binary =
             quint32(b[0]) | quint32(b[1]) << 8 | quint32(b[2]) << 16 | quint32(b[3]) << 24;
-        return binary <= kMaxPid ? qint64(binary) : 0;
+        if (binary > 0 && binary <= kMaxPid)
+            return qint64(binary);
     }
-    return 0;
+    return digits ? pid : 0;
 }
 
 QString lockFileNameFor(const QString &devicePath)

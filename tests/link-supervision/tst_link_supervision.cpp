@@ -561,6 +561,9 @@ private slots:
         QTest::newRow("text form") << QByteArray("      4242\n") << qint64(4242);
         QTest::newRow("Qt's form") << QByteArray("4242\nprogram\nhost\n") << qint64(4242);
         QTest::newRow("binary form") << QByteArray("\x92\x10\x00\x00", 4) << qint64(4242);
+        QTest::newRow("binary form that starts with digits")
+            << QByteArray("17\x00\x00", 4) << qint64(14129);
+        QTest::newRow("four digits") << QByteArray("1234") << qint64(1234);
         QTest::newRow("empty") << QByteArray() << qint64(0);
         QTest::newRow("words") << QByteArray("locked by me\n") << qint64(0);
         QTest::newRow("beyond any PID") << QByteArray("99999999999999999999999\n") << qint64(0);
