@@ -123,11 +123,10 @@ private slots:
         // system has one (Greek delta and alpha).
         QTest::addColumn<QByteArray>("cp1252");
         QTest::newRow("Latin-1 letter") << QStringLiteral("Caf\u00e9") << QByteArray("Caf\xe9");
-        QTest::newRow("euro sign") << QStringLiteral("Suffix: \u20ac{ENTER}")
-                                   << QByteArray("Suffix: \x80{ENTER}");
+        QTest::newRow("euro sign")
+            << QStringLiteral("Suffix: \u20ac{ENTER}") << QByteArray("Suffix: \x80{ENTER}");
         QTest::newRow("Cyrillic and Greek")
-            << QStringLiteral(
-                   "\u041a\u0443\u0445\u043d\u044f \u0395\u03bb\u03bb\u03ac\u03b4\u03b1")
+            << QStringLiteral("\u041a\u0443\u0445\u043d\u044f \u0395\u03bb\u03bb\u03ac\u03b4\u03b1")
             << QByteArray("????? ????da");
     }
     void textIsWrittenInTheSystemCharacterSet()
