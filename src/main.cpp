@@ -10,10 +10,28 @@
 
 #include <cstdio>
 
+#ifdef Q_OS_WIN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
+
 namespace {
 
 void print(FILE *stream, const QString &text)
 {
+#ifdef Q_OS_WIN
+    // A Windows program with a window has no console: started from the Start menu or the
+    // Explorer, what it writes goes nowhere. There the text is shown in a message box;
+    // output that was redirected (a script, a shortcut's log) still gets it as text.
+    const HANDLE out = GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    if (out == nullptr || out == INVALID_HANDLE_VALUE) {
+        MessageBoxW(nullptr, text.trimmed().toStdWString().c_str(), L"TrelvaneEnrollment",
+                    MB_OK | (stream == stderr ? MB_ICONERROR : MB_ICONINFORMATION));
+        return;
+    }
+#endif
     const QByteArray bytes = text.toLocal8Bit();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
 }

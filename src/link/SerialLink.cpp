@@ -16,9 +16,9 @@ SerialLink::SerialLink(QObject *parent) : ByteLink(parent)
 bool SerialLink::open()
 {
     m_error.clear();
-    m_openError = QSerialPort::NoError;
+    m_openError = SerialPortDevice::NoError;
     if (m_port.portName().isEmpty()) {
-        m_openError = QSerialPort::DeviceNotFoundError;
+        m_openError = SerialPortDevice::DeviceNotFoundError;
         m_error = QStringLiteral("No serial device for this port number");
         return false;
     }

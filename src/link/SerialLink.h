@@ -29,7 +29,7 @@ public:
     // system's words, and openError() which kind of failure it was.
     bool open();
     QString errorString() const { return m_error; }
-    QSerialPort::SerialPortError openError() const { return m_openError; }
+    SerialPortDevice::SerialPortError openError() const { return m_openError; }
 
     bool isOpen() const override { return m_port.isOpen(); }
     void close() override;
@@ -57,5 +57,5 @@ private:
 
     SerialPortDevice m_port;
     QString m_error;
-    QSerialPort::SerialPortError m_openError = QSerialPort::NoError;
+    SerialPortDevice::SerialPortError m_openError = SerialPortDevice::NoError;
 };

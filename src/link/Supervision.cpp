@@ -205,9 +205,14 @@ bool Supervision::openSerialPort()
 QString Supervision::openFailureWords(const QString &path) const
 {
     switch (w.Serial->openError()) {
-    case QSerialPort::DeviceNotFoundError:
+    case SerialPortDevice::DeviceNotFoundError:
         return QStringLiteral("no such device: is the adapter plugged in?");
-    case QSerialPort::PermissionError:
+    case SerialPortDevice::PermissionError:
+#ifdef Q_OS_WIN
+        // Windows gives a COM port to one program at a time and has no lock files or
+        // dialout group: the port's own words say so.
+        return w.Serial->errorString();
+#endif
         // The system's open refuses a port locked by another process with this error too.
         if (const auto holder =
                 SerialLock::holderOf(path, w.options().serialLockFolder, /*includeStale=*/true))

@@ -334,7 +334,12 @@ qint64 Win32SerialPort::readWaitingBytes()
             fail(ResourceError, GetLastError());
             return -1;
         }
-        QByteArray chunk(qMax<qsizetype>(status.cbInQue, kReadChunk), Qt::Uninitialized);
+        // Only what the driver holds is asked for: a read of more may wait for bytes that
+        // never come, whatever the timeouts say (Wine's driver does, after a wait it ended
+        // with nothing to read).
+        if (status.cbInQue == 0)
+            break;
+        QByteArray chunk(qMin<qsizetype>(status.cbInQue, kReadChunk), Qt::Uninitialized);
         DWORD n = 0;
         if (!ReadFile(m_h->file, chunk.data(), DWORD(chunk.size()), nullptr, &m_h->read) &&
             GetLastError() != ERROR_IO_PENDING) {
@@ -347,7 +352,7 @@ qint64 Win32SerialPort::readWaitingBytes()
         }
         m_in.append(chunk.constData(), n);
         got += n;
-        if (n < DWORD(chunk.size()))
+        if (n == 0)
             break;
     }
     if (got > 0)
@@ -407,8 +412,18 @@ bool Win32SerialPort::flush()
     return m_h && m_h->writing;
 }
 
+void Win32SerialPort::takeFinishedWrite()
+{
+    if (m_h && m_h->writing && WaitForSingleObject(m_h->write.hEvent, 0) == WAIT_OBJECT_0 &&
+        completeWrite(false))
+        startWrite();
+}
+
 bool Win32SerialPort::waitForReadyRead(int msecs)
 {
+    // A wait that serves no events must still see a write end, or the bytes would count as
+    // unsent until the event loop next runs.
+    takeFinishedWrite();
     if (!m_in.isEmpty())
         return true;
     QDeadlineTimer deadline(msecs);
@@ -422,7 +437,13 @@ bool Win32SerialPort::waitForReadyRead(int msecs)
         const DWORD left = DWORD(qMax<qint64>(deadline.remainingTime(), 0));
         if (WaitForSingleObject(m_h->comm.hEvent, left) != WAIT_OBJECT_0)
             return false;
+        // This loop has slept in the system until the wait ended, and it ends by its time:
+        // a wake-up with nothing to read does not count towards a vanished device here.
+        // Wine ends a pending wait as aborted every few milliseconds while a blocking
+        // caller waits, which would otherwise look like a device that is gone.
+        m_h->emptyWakeups = 0;
         onCommEvent();
+        takeFinishedWrite();
         if (!m_in.isEmpty())
             return true;
         if (deadline.hasExpired())

@@ -91,6 +91,7 @@ private:
     void startWrite();
     void onWriteDone();
     bool completeWrite(bool wait); // false on a device error (already reported)
+    void takeFinishedWrite();      // completes a write the system has finished, if any
 
     QString m_portName;
     qint32 m_baud = Baud57600;

@@ -5,7 +5,11 @@
 #include <QRandomGenerator>
 
 #ifdef Q_OS_WIN
-#include <QSaveFile>
+#include <QDir>
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
 #else
 #include <cerrno>
 #include <cstring>
@@ -37,75 +41,223 @@ Result refusal(const QString &reason)
 
 #ifdef Q_OS_WIN
 
-// On Windows the folder's access rights decide who reads the files, so the mode is not
-// applied. A reparse point at the name (a symbolic link or a junction) must never be written
-// through either; QSaveFile would follow one, so the name is checked first. Opening with
-// FILE_FLAG_OPEN_REPARSE_POINT and replacing with MoveFileEx (which, like rename, replaces a
-// link itself) closes the gap between the check and the write; to be done with the Windows
-// build.
+// On Windows the data folder's access rights decide who reads the files, so the mode is not
+// applied. A reparse point at a name (a symbolic link, a junction) is never followed: every
+// open says FILE_FLAG_OPEN_REPARSE_POINT and refuses what it finds to be one, and a replace
+// renames a new file over the name with MoveFileEx, which, like rename, replaces a link
+// itself, never its target.
 
 namespace {
 
-QString refusedKindOf(const QFileInfo &info)
+// Closes the handle when it goes out of scope.
+class Handle
 {
-    if (info.isSymLink())
-        return QStringLiteral("is a link");
-    if (info.exists() && !info.isFile())
+public:
+    explicit Handle(HANDLE h) : m_h(h) {}
+    ~Handle()
+    {
+        if (valid())
+            CloseHandle(m_h);
+    }
+    Handle(const Handle &) = delete;
+    Handle &operator=(const Handle &) = delete;
+
+    HANDLE get() const { return m_h; }
+    bool valid() const { return m_h != INVALID_HANDLE_VALUE; }
+    // Closes now; false when the close reported an error.
+    bool close()
+    {
+        const HANDLE h = m_h;
+        m_h = INVALID_HANDLE_VALUE;
+        return CloseHandle(h) != 0;
+    }
+
+private:
+    HANDLE m_h;
+};
+
+std::wstring nativeName(const QString &path)
+{
+    return QDir::toNativeSeparators(path).toStdWString();
+}
+
+QString systemError(DWORD code)
+{
+    wchar_t *text = nullptr;
+    const DWORD n = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t *>(&text), 0, nullptr);
+    QString message = n ? QString::fromWCharArray(text, int(n)).trimmed()
+                        : QStringLiteral("Windows error %1").arg(code);
+    if (text)
+        LocalFree(text);
+    return message;
+}
+
+// Opens the name itself, never what a reparse point at it leads to.
+HANDLE openName(const QString &path, DWORD access, DWORD disposition, DWORD extraFlags = 0)
+{
+    return CreateFileW(nativeName(path).c_str(), access,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, disposition,
+                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT | extraFlags, nullptr);
+}
+
+// Why an open name may not be written or read as a station file; empty when it may.
+QString refusedKindOf(HANDLE h, BY_HANDLE_FILE_INFORMATION *info = nullptr)
+{
+    BY_HANDLE_FILE_INFORMATION own{};
+    BY_HANDLE_FILE_INFORMATION &i = info ? *info : own;
+    if (GetFileType(h) != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &i))
         return QStringLiteral("is not a regular file");
+    if (i.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        return QStringLiteral("is a symbolic link");
+    if (i.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        return QStringLiteral("is a folder");
     return QString();
+}
+
+// What sits at the name now: empty when nothing, or a regular file; the refusal otherwise.
+// A failure to look is a failure, not a refusal.
+std::optional<Result> checkName(const QString &path)
+{
+    // Backup semantics: a folder opens too, so it can be named as such.
+    Handle h(openName(path, FILE_READ_ATTRIBUTES, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
+    if (!h.valid()) {
+        const DWORD code = GetLastError();
+        if (code == ERROR_FILE_NOT_FOUND)
+            return std::nullopt;
+        return failure(systemError(code));
+    }
+    if (const QString kind = refusedKindOf(h.get()); !kind.isEmpty())
+        return refusal(kind);
+    return std::nullopt;
+}
+
+bool writeAll(HANDLE h, const QByteArray &bytes)
+{
+    const char *data = bytes.constData();
+    qint64 left = bytes.size();
+    while (left > 0) {
+        DWORD n = 0;
+        const DWORD chunk = DWORD(qMin<qint64>(left, 1 << 20));
+        if (!WriteFile(h, data, chunk, &n, nullptr) || n == 0)
+            return false;
+        data += n;
+        left -= n;
+    }
+    return true;
+}
+
+// A new, exclusive file in the same folder as path, hidden from listings of "*.DAT".
+HANDLE createTemporary(const QString &path, QString &tempName)
+{
+    const QFileInfo info(path);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        tempName = info.path() + QStringLiteral("/.") + info.fileName() +
+                   QStringLiteral(".tmp-%1").arg(QRandomGenerator::system()->generate(), 8, 16,
+                                                 QChar(u'0'));
+        HANDLE h = openName(tempName, GENERIC_WRITE, CREATE_NEW);
+        if (h != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS)
+            return h;
+    }
+    SetLastError(ERROR_FILE_EXISTS);
+    return INVALID_HANDLE_VALUE;
 }
 
 } // namespace
 
 Result replace(const QString &path, const QByteArray &bytes, unsigned)
 {
-    if (const QString kind = refusedKindOf(QFileInfo(path)); !kind.isEmpty())
-        return refusal(kind);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
-        file.write(bytes) != bytes.size() || !file.commit())
-        return failure(file.errorString());
+    if (const auto found = checkName(path))
+        return *found;
+    QString tempName;
+    Handle file(createTemporary(path, tempName));
+    if (!file.valid())
+        return failure(systemError(GetLastError()));
+    DWORD error = 0;
+    if (!writeAll(file.get(), bytes) || !FlushFileBuffers(file.get()))
+        error = GetLastError();
+    if (!file.close() && error == 0)
+        error = GetLastError();
+    if (error == 0 && !MoveFileExW(nativeName(tempName).c_str(), nativeName(path).c_str(),
+                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        error = GetLastError();
+    if (error != 0) {
+        DeleteFileW(nativeName(tempName).c_str());
+        // A folder planted at the name since the check: still the name's fault.
+        if (error == ERROR_ACCESS_DENIED && QFileInfo(path).isDir())
+            return refusal(QStringLiteral("is a folder"));
+        return failure(systemError(error));
+    }
     return success();
 }
 
 Result append(const QString &path, const QByteArray &header, const QByteArray &bytes)
 {
-    const QFileInfo info(path);
-    if (const QString kind = refusedKindOf(info); !kind.isEmpty())
+    Handle file(openName(path, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, OPEN_ALWAYS));
+    if (!file.valid()) {
+        const DWORD code = GetLastError();
+        if (code == ERROR_ACCESS_DENIED && QFileInfo(path).isDir())
+            return refusal(QStringLiteral("is a folder"));
+        return failure(systemError(code));
+    }
+    const bool created = GetLastError() != ERROR_ALREADY_EXISTS;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (const QString kind = refusedKindOf(file.get(), &info); !kind.isEmpty())
         return refusal(kind);
-    const bool created = !info.exists();
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-        return failure(file.errorString());
-    const QByteArray out = created ? header + bytes : bytes;
-    if (file.write(out) != out.size())
-        return failure(file.errorString());
+    // Another name of the same file may lie outside the folder: appending would write there.
+    if (info.nNumberOfLinks > 1)
+        return refusal(QStringLiteral("has other names (a hard link)"));
+    if (!writeAll(file.get(), created ? header + bytes : bytes))
+        return failure(systemError(GetLastError()));
+    if (!file.close())
+        return failure(systemError(GetLastError()));
     return success();
 }
 
 std::optional<QByteArray> readRegular(const QString &path, qint64 maxBytes, QString *reason)
 {
-    const QFileInfo info(path);
-    QString why = refusedKindOf(info);
-    if (why.isEmpty() && info.size() > maxBytes)
-        why = QStringLiteral("is larger than %1 bytes").arg(maxBytes);
-    QFile file(path);
-    if (why.isEmpty() && !file.open(QIODevice::ReadOnly))
-        why = file.errorString();
-    QByteArray bytes = why.isEmpty() ? file.read(maxBytes + 1) : QByteArray();
-    if (why.isEmpty() && bytes.size() > maxBytes)
-        why = QStringLiteral("is larger than %1 bytes").arg(maxBytes);
-    if (why.isEmpty())
-        return bytes;
-    if (reason)
-        *reason = why;
-    return std::nullopt;
+    const auto refuse = [reason](const QString &why) -> std::optional<QByteArray> {
+        if (reason)
+            *reason = why;
+        return std::nullopt;
+    };
+    Handle file(openName(path, GENERIC_READ, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
+    if (!file.valid())
+        return refuse(systemError(GetLastError()));
+    if (const QString kind = refusedKindOf(file.get()); !kind.isEmpty())
+        return refuse(kind);
+    const QString tooLarge = QStringLiteral("is larger than %1 bytes").arg(maxBytes);
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size))
+        return refuse(systemError(GetLastError()));
+    if (size.QuadPart > maxBytes)
+        return refuse(tooLarge);
+    // Read to the end, but never more than the bound: the file may grow while it is read.
+    QByteArray bytes;
+    char buffer[65536];
+    for (;;) {
+        DWORD n = 0;
+        if (!ReadFile(file.get(), buffer, DWORD(sizeof buffer), &n, nullptr))
+            return refuse(systemError(GetLastError()));
+        if (n == 0)
+            break;
+        bytes.append(buffer, n);
+        if (bytes.size() > maxBytes)
+            return refuse(tooLarge);
+    }
+    return bytes;
 }
 
 Result remove(const QString &path)
 {
-    QFile file(path);
-    return file.remove() ? success() : failure(file.errorString());
+    // DeleteFile removes a symbolic link itself, never its target.
+    if (DeleteFileW(nativeName(path).c_str()))
+        return success();
+    const DWORD code = GetLastError();
+    if (code == ERROR_ACCESS_DENIED && QFileInfo(path).isDir())
+        return refusal(QStringLiteral("is a folder"));
+    return failure(systemError(code));
 }
 
 #else

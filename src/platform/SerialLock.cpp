@@ -117,6 +117,13 @@ QString processName(qint64 pid)
 std::optional<Holder> holderOf(const QString &devicePath, const QString &lockFolder,
                                bool includeStale)
 {
+#ifdef Q_OS_WIN
+    // Windows keeps a COM port to one program by itself and has no lock files; looking up a
+    // port name as a file would open the device.
+    Q_UNUSED(includeStale);
+    Q_UNUSED(lockFolder);
+    return std::nullopt;
+#endif
     if (devicePath.isEmpty())
         return std::nullopt;
     QStringList names{lockFileNameFor(devicePath)};

@@ -14,8 +14,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifndef Q_OS_WIN
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -42,11 +44,13 @@ QByteArray contentOf(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
+#ifndef Q_OS_WIN
 mode_t modeOf(const QString &path)
 {
     struct stat st;
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & 07777) : 0;
 }
+#endif
 
 // A ping that only says what it was given, one argument per bracket.
 bool writeStubPing(const QString &folder)
@@ -229,6 +233,10 @@ void PingTestTest::scriptNameTakenByALinkIsRefused_data()
 void PingTestTest::scriptNameTakenByALinkIsRefused()
 {
     QFETCH(bool, dangling);
+#ifdef Q_OS_WIN
+    QSKIP("QFile::link makes a shell shortcut on Windows, not a link the file system follows; "
+          "the Windows form of this rule is tested in tests/windows (tst_wine_safe_file).");
+#endif
     StationFixture f;
     f.enableLog();
     QTemporaryDir outside;
@@ -273,7 +281,10 @@ void PingTestTest::clickWritesTheScriptAndStartsItInAConsole()
     f.w().pingTest().B_PING_Click();
 
     QCOMPARE(contentOf(path), PingScript::script(threeEntriesSecondTicked()));
+#ifndef Q_OS_WIN
+    // On Windows the folders' access rights decide who may read or change the files.
     QCOMPARE(modeOf(path), mode_t(0660));
+#endif
     // What runs is a copy no other account can change, in a folder of its own.
     QCOMPARE(f.scripts.started.size(), 1);
     const QString running = f.scripts.started[0];
@@ -282,9 +293,11 @@ void PingTestTest::clickWritesTheScriptAndStartsItInAConsole()
     QCOMPARE(contentOf(running), contentOf(path));
     const QString runningFolder = QFileInfo(running).path();
     QVERIFY(!runningFolder.startsWith(QDir(f.folder()).absolutePath()));
+#ifndef Q_OS_WIN
     QCOMPARE(modeOf(runningFolder), mode_t(0700));
     QCOMPARE(modeOf(running), mode_t(0700));
     QCOMPARE(QFileInfo(runningFolder).ownerId(), uint(::geteuid()));
+#endif
     QCOMPARE(QDir(runningFolder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList{QStringLiteral("OMBRIX_PING.BAT")});
     QCOMPARE(f.w().INP_IP->text(), QStringLiteral("10.0.0.3"));
