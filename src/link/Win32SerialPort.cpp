@@ -1,12 +1,15 @@
 #include "link/Win32SerialPort.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QWinEventNotifier>
 
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
 #include <windows.h>
+
+#include "platform/WindowsErrorText.h"
 
 namespace {
 
@@ -16,19 +19,9 @@ constexpr DWORD kReadChunk = 4096;
 // Wake-ups that bring no byte, in a row, before the port is taken for gone. A driver may wake
 // a waiting reader without a reason now and then; a device that is gone does it without end.
 constexpr int kMaxEmptyWakeups = 100;
-
-QString systemMessage(DWORD code)
-{
-    wchar_t *text = nullptr;
-    const DWORD n = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<wchar_t *>(&text), 0, nullptr);
-    QString message = n ? QString::fromWCharArray(text, int(n)).trimmed()
-                        : QStringLiteral("Windows error %1").arg(code);
-    if (text)
-        LocalFree(text);
-    return message;
-}
+// ... and for at least this long: Wine ends a pending wait as aborted every few milliseconds
+// for a while after a caller has blocked on the port, which is not a device going away.
+constexpr qint64 kMinEmptyWakeupMs = 2000;
 
 } // namespace
 
@@ -42,6 +35,7 @@ struct Win32SerialPort::Handles
     bool waiting = false;
     bool writing = false;
     int emptyWakeups = 0;
+    QElapsedTimer emptySince; // since the first of those wake-ups
 
     Handles()
     {
@@ -222,7 +216,7 @@ void Win32SerialPort::clearError()
 
 void Win32SerialPort::fail(SerialPortError error, unsigned long systemCode)
 {
-    QString text = systemMessage(systemCode);
+    QString text = windowsErrorText(systemCode);
     if (error == DeviceNotFoundError)
         text = QStringLiteral("no such serial port on this computer (%1)").arg(text);
     else if (error == PermissionError)
@@ -313,15 +307,23 @@ bool Win32SerialPort::wakeupWasUseful(qint64 received, unsigned long systemCode)
     if (received < 0)
         return false;
     if (received > 0) {
-        m_h->emptyWakeups = 0;
+        forgetEmptyWakeups();
         return true;
     }
-    if (++m_h->emptyWakeups < kMaxEmptyWakeups)
+    if (!m_h->emptySince.isValid())
+        m_h->emptySince.start();
+    if (++m_h->emptyWakeups < kMaxEmptyWakeups || m_h->emptySince.elapsed() < kMinEmptyWakeupMs)
         return true;
     // Woken again and again with nothing to read: the device is gone, and going on would
     // hold up the window.
     fail(ResourceError, systemCode);
     return false;
+}
+
+void Win32SerialPort::forgetEmptyWakeups()
+{
+    m_h->emptyWakeups = 0;
+    m_h->emptySince.invalidate();
 }
 
 qint64 Win32SerialPort::readWaitingBytes()
@@ -441,7 +443,7 @@ bool Win32SerialPort::waitForReadyRead(int msecs)
         // a wake-up with nothing to read does not count towards a vanished device here.
         // Wine ends a pending wait as aborted every few milliseconds while a blocking
         // caller waits, which would otherwise look like a device that is gone.
-        m_h->emptyWakeups = 0;
+        forgetEmptyWakeups();
         onCommEvent();
         takeFinishedWrite();
         if (!m_in.isEmpty())

@@ -87,6 +87,7 @@ private:
     qint64 readWaitingBytes();
     // False when the port has been closed, or too many wake-ups in a row brought no byte
     // (then the error is reported).
+    void forgetEmptyWakeups();
     bool wakeupWasUseful(qint64 received, unsigned long systemCode);
     void startWrite();
     void onWriteDone();

@@ -10,6 +10,8 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+
+#include "platform/WindowsErrorText.h"
 #else
 #include <cerrno>
 #include <cstring>
@@ -81,19 +83,6 @@ std::wstring nativeName(const QString &path)
     return QDir::toNativeSeparators(path).toStdWString();
 }
 
-QString systemError(DWORD code)
-{
-    wchar_t *text = nullptr;
-    const DWORD n = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<wchar_t *>(&text), 0, nullptr);
-    QString message = n ? QString::fromWCharArray(text, int(n)).trimmed()
-                        : QStringLiteral("Windows error %1").arg(code);
-    if (text)
-        LocalFree(text);
-    return message;
-}
-
 // Opens the name itself, never what a reparse point at it leads to.
 HANDLE openName(const QString &path, DWORD access, DWORD disposition, DWORD extraFlags = 0)
 {
@@ -126,7 +115,7 @@ std::optional<Result> checkName(const QString &path)
         const DWORD code = GetLastError();
         if (code == ERROR_FILE_NOT_FOUND)
             return std::nullopt;
-        return failure(systemError(code));
+        return failure(windowsErrorText(code));
     }
     if (const QString kind = refusedKindOf(h.get()); !kind.isEmpty())
         return refusal(kind);
@@ -173,7 +162,7 @@ Result replace(const QString &path, const QByteArray &bytes, unsigned)
     QString tempName;
     Handle file(createTemporary(path, tempName));
     if (!file.valid())
-        return failure(systemError(GetLastError()));
+        return failure(windowsErrorText(GetLastError()));
     DWORD error = 0;
     if (!writeAll(file.get(), bytes) || !FlushFileBuffers(file.get()))
         error = GetLastError();
@@ -187,7 +176,7 @@ Result replace(const QString &path, const QByteArray &bytes, unsigned)
         // A folder planted at the name since the check: still the name's fault.
         if (error == ERROR_ACCESS_DENIED && QFileInfo(path).isDir())
             return refusal(QStringLiteral("is a folder"));
-        return failure(systemError(error));
+        return failure(windowsErrorText(error));
     }
     return success();
 }
@@ -199,7 +188,7 @@ Result append(const QString &path, const QByteArray &header, const QByteArray &b
         const DWORD code = GetLastError();
         if (code == ERROR_ACCESS_DENIED && QFileInfo(path).isDir())
             return refusal(QStringLiteral("is a folder"));
-        return failure(systemError(code));
+        return failure(windowsErrorText(code));
     }
     const bool created = GetLastError() != ERROR_ALREADY_EXISTS;
     BY_HANDLE_FILE_INFORMATION info{};
@@ -209,9 +198,9 @@ Result append(const QString &path, const QByteArray &header, const QByteArray &b
     if (info.nNumberOfLinks > 1)
         return refusal(QStringLiteral("has other names (a hard link)"));
     if (!writeAll(file.get(), created ? header + bytes : bytes))
-        return failure(systemError(GetLastError()));
+        return failure(windowsErrorText(GetLastError()));
     if (!file.close())
-        return failure(systemError(GetLastError()));
+        return failure(windowsErrorText(GetLastError()));
     return success();
 }
 
@@ -224,13 +213,13 @@ std::optional<QByteArray> readRegular(const QString &path, qint64 maxBytes, QStr
     };
     Handle file(openName(path, GENERIC_READ, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
     if (!file.valid())
-        return refuse(systemError(GetLastError()));
+        return refuse(windowsErrorText(GetLastError()));
     if (const QString kind = refusedKindOf(file.get()); !kind.isEmpty())
         return refuse(kind);
     const QString tooLarge = QStringLiteral("is larger than %1 bytes").arg(maxBytes);
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.get(), &size))
-        return refuse(systemError(GetLastError()));
+        return refuse(windowsErrorText(GetLastError()));
     if (size.QuadPart > maxBytes)
         return refuse(tooLarge);
     // Read to the end, but never more than the bound: the file may grow while it is read.
@@ -239,7 +228,7 @@ std::optional<QByteArray> readRegular(const QString &path, qint64 maxBytes, QStr
     for (;;) {
         DWORD n = 0;
         if (!ReadFile(file.get(), buffer, DWORD(sizeof buffer), &n, nullptr))
-            return refuse(systemError(GetLastError()));
+            return refuse(windowsErrorText(GetLastError()));
         if (n == 0)
             break;
         bytes.append(buffer, n);
@@ -257,7 +246,7 @@ Result remove(const QString &path)
     const DWORD code = GetLastError();
     if (code == ERROR_ACCESS_DENIED && QFileInfo(path).isDir())
         return refusal(QStringLiteral("is a folder"));
-    return failure(systemError(code));
+    return failure(windowsErrorText(code));
 }
 
 #else
@@ -270,7 +259,7 @@ QString folderOf(const QString &path)
     return folder.isEmpty() ? QStringLiteral(".") : folder;
 }
 
-QString systemError(int error)
+QString windowsErrorText(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
 }
@@ -375,14 +364,14 @@ Result replace(const QString &path, const QByteArray &bytes, unsigned mode)
         if (const QString kind = refusedKindOf(st); !kind.isEmpty())
             return refusal(kind);
     } else if (errno != ENOENT) {
-        return failure(systemError(errno));
+        return failure(windowsErrorText(errno));
     }
 
     const QString folder = folderOf(path);
     QByteArray tempName;
     Descriptor file(createTemporary(folder, QFileInfo(path).fileName(), tempName));
     if (!file.valid())
-        return failure(systemError(errno));
+        return failure(windowsErrorText(errno));
     int error = setMode(file.get(), mode);
     if (error == 0)
         error = writeAll(file.get(), bytes);
@@ -397,7 +386,7 @@ Result replace(const QString &path, const QByteArray &bytes, unsigned mode)
         // A folder planted at the name since the check: still the name's fault.
         if (error == EISDIR || error == ENOTDIR)
             return refusal(QStringLiteral("is a folder"));
-        return failure(systemError(error));
+        return failure(windowsErrorText(error));
     }
     // The folder itself is not flushed: after a crash the name holds either the old file or
     // the new one, both whole, and a flush per template would hold up the backup's replies.
@@ -424,12 +413,12 @@ Result append(const QString &path, const QByteArray &header, const QByteArray &b
             return refusal(QStringLiteral("is a folder"));
         if (error == ENXIO)
             return refusal(QStringLiteral("is not a regular file"));
-        return failure(systemError(error));
+        return failure(windowsErrorText(error));
     }
     Descriptor file(fd);
     struct stat st;
     if (::fstat(file.get(), &st) != 0)
-        return failure(systemError(errno));
+        return failure(windowsErrorText(errno));
     if (const QString kind = refusedKindOf(st); !kind.isEmpty())
         return refusal(kind);
     // Another name of the same file may lie outside the folder: appending would write there.
@@ -440,7 +429,7 @@ Result append(const QString &path, const QByteArray &header, const QByteArray &b
         error = writeAll(file.get(), created ? header + bytes : bytes);
     if (const int closeError = file.close(); error == 0)
         error = closeError;
-    return error == 0 ? success() : failure(systemError(error));
+    return error == 0 ? success() : failure(windowsErrorText(error));
 }
 
 std::optional<QByteArray> readRegular(const QString &path, qint64 maxBytes, QString *reason)
@@ -453,10 +442,10 @@ std::optional<QByteArray> readRegular(const QString &path, qint64 maxBytes, QStr
     // O_NONBLOCK: opening a pipe planted at the name must not wait for a writer.
     Descriptor file(openNoFollow(QFile::encodeName(path), O_RDONLY | O_NONBLOCK));
     if (!file.valid())
-        return refuse(errno == ELOOP ? QStringLiteral("is a symbolic link") : systemError(errno));
+        return refuse(errno == ELOOP ? QStringLiteral("is a symbolic link") : windowsErrorText(errno));
     struct stat st;
     if (::fstat(file.get(), &st) != 0)
-        return refuse(systemError(errno));
+        return refuse(windowsErrorText(errno));
     if (const QString kind = refusedKindOf(st); !kind.isEmpty())
         return refuse(kind);
     const QString tooLarge = QStringLiteral("is larger than %1 bytes").arg(maxBytes);
@@ -473,7 +462,7 @@ std::optional<QByteArray> readRegular(const QString &path, qint64 maxBytes, QStr
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            return refuse(systemError(errno));
+            return refuse(windowsErrorText(errno));
         }
         if (n == 0)
             break;
@@ -493,7 +482,7 @@ Result remove(const QString &path)
         return success();
     if (errno == EISDIR)
         return refusal(QStringLiteral("is a folder"));
-    return failure(systemError(errno));
+    return failure(windowsErrorText(errno));
 }
 
 #endif
