@@ -109,9 +109,6 @@ bool isQuietStateChange(QAccessibleEvent *event)
     changed.disabled = false;
     if (changed != QAccessible::State())
         return false; // something else changed too
-    const QAccessibleInterface *iface = event->accessibleInterface();
-    if (!iface || !iface->isValid())
-        return false;
     const QObject *object = event->object();
     if (object && object->isWidgetType() && static_cast<const QWidget *>(object)->isWindow())
         return false; // the window itself says it is disabled

@@ -8,6 +8,7 @@
 #include "link/SerialLink.h"
 #include "support/StationFixture.h"
 #include "unit-sim/SimulatedUnit.h"
+#include "windows/WineUnit.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -20,18 +21,6 @@
 #include <QtTest>
 
 namespace {
-
-QString unitPort()
-{
-    return qEnvironmentVariable("TRELVANE_UNIT_COM");
-}
-
-bool tellUnit(const QByteArray &command)
-{
-    QFile console(qEnvironmentVariable("TRELVANE_UNIT_CONSOLE"));
-    return console.open(QIODevice::WriteOnly | QIODevice::Append) &&
-           console.write(command + '\n') == command.size() + 1;
-}
 
 QByteArray readFile(const QString &path)
 {

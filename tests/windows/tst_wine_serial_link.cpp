@@ -6,6 +6,7 @@
 #include "link/SerialLink.h"
 #include "platform/Clock.h"
 #include "platform/SerialDeviceNaming.h"
+#include "windows/WineUnit.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -16,11 +17,6 @@ namespace {
 
 const QByteArray kHandshake = QByteArray::fromHex("40010000000031000000 65D70A");
 const QByteArray kHandshakeReply = Frame::frame(QByteArray::fromHex("4001650000000000000061"));
-
-QString unitPort()
-{
-    return qEnvironmentVariable("TRELVANE_UNIT_COM");
-}
 
 // Reads from the link, serving events, until it holds n bytes or ms have passed.
 QByteArray readServing(SerialLink &link, int n, int ms)

@@ -5,6 +5,7 @@
 #include "link/SerialLink.h"
 #include "link/Supervision.h"
 #include "support/StationFixture.h"
+#include "windows/WineUnit.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -12,23 +13,6 @@
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
-
-namespace {
-
-QString unitPort()
-{
-    return qEnvironmentVariable("TRELVANE_UNIT_COM");
-}
-
-// Passes a console command to the simulated unit.
-bool tellUnit(const QByteArray &command)
-{
-    QFile console(qEnvironmentVariable("TRELVANE_UNIT_CONSOLE"));
-    return console.open(QIODevice::WriteOnly | QIODevice::Append) &&
-           console.write(command + '\n') == command.size() + 1;
-}
-
-} // namespace
 
 class WineStationLinkTest : public QObject
 {
