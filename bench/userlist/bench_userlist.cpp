@@ -58,7 +58,7 @@ bool synchronizeNewUnit(int templates)
         if (!s.w->templateStore().write(user, n % 2 + 1, QByteArray(384, static_cast<char>(n))))
             return false;
     }
-    s.w->supervision().setSerialStatus(QStringLiteral("Connected"));
+    s.w->supervision().setSerialStatus(LinkStatus::Connected);
     s.dialogs.answerInput(QStringLiteral("127.0.0.1"));
 
     QElapsedTimer timer;

@@ -36,10 +36,17 @@ F_MAIN::F_MAIN(const StationOptions &options, const StationPlatform &platform)
     setObjectName(QStringLiteral("F_MAIN"));
     setWindowTitle(QString::fromLatin1(kCaption));
     buildControls();
+    bindState();
     createParts();
 }
 
-F_MAIN::~F_MAIN() = default;
+F_MAIN::~F_MAIN()
+{
+    // The controls outlive the state (they go with the QWidget base): what they report while
+    // they are torn down must not reach it.
+    for (QObject *control : findChildren<QObject *>())
+        QObject::disconnect(control, nullptr, this, nullptr);
+}
 
 void F_MAIN::createParts()
 {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "station/StationOptions.h"
+#include "station/StationState.h"
+
 #include <QByteArray>
 #include <QIcon>
 #include <QString>
@@ -16,9 +19,6 @@ class QPushButton;
 class QRadioButton;
 class QTimer;
 class QUdpSocket;
-
-class Clock;
-class Dialogs;
 
 class SerialLink;
 class TcpLink;
@@ -46,26 +46,6 @@ class UnitUserList;
 class NewUnitSync;
 class PingTest;
 class ScriptLauncher;
-
-// What the operating system provides, as the station's creator hands it in: the real
-// services in the program, scripted ones in tests.
-struct StationPlatform
-{
-    Clock &clock;
-    Dialogs &dialogs;
-};
-
-// Where the station lives and which ports it uses. The program passes its own folder and
-// the units' ports; tests pass a temporary folder and free ports.
-struct StationOptions
-{
-    QString programFolder;
-    quint16 udpPort = 10002; // target units and other stations listen here
-    quint16 tcpPort = 10001; // a unit's frame protocol over TCP
-    // Where the system keeps its serial devices and their lock files.
-    QString serialDeviceFolder = QStringLiteral("/dev/");
-    QString serialLockFolder = QStringLiteral("/run/lock/");
-};
 
 // The notification-area icon's data, filled once at start-up.
 struct TrayIconData
@@ -132,15 +112,23 @@ public:
     void WRITE_LOG(const QString &text);
     void SHOW_MAIN_WINDOW();
 
-    // Form-level variables.
-    QByteArray RX_SCORE;
-    qint16 TRELVANE_LOAD = 0;
-    QByteArray RX_EMPREINTE;
-    QString ID_IP;
-    qint16 ID_LOAD_CFG = 0;
-    QString LST_USER_NUMBER;
-    QByteArray LST_RX_TEMPLATE;
-    qint16 LST_RX_TEMPLATE_NUMBER = 0;
+private:
+    StationState m_state; // before the references into it below
+
+public:
+    // The station's shared state; the controls below show it.
+    StationState &state() { return m_state; }
+    const StationState &state() const { return m_state; }
+
+    // Form-level variables, kept in the state.
+    QByteArray &RX_SCORE = m_state.RX_SCORE;
+    qint16 &TRELVANE_LOAD = m_state.TRELVANE_LOAD;
+    QByteArray &RX_EMPREINTE = m_state.RX_EMPREINTE;
+    QString &ID_IP = m_state.ID_IP;
+    qint16 &ID_LOAD_CFG = m_state.ID_LOAD_CFG;
+    QString &LST_USER_NUMBER = m_state.LST_USER_NUMBER;
+    QByteArray &LST_RX_TEMPLATE = m_state.LST_RX_TEMPLATE;
+    qint16 &LST_RX_TEMPLATE_NUMBER = m_state.LST_RX_TEMPLATE_NUMBER;
     TrayIconData TRAY_ICON_DATA;
     qint32 TRAY_EVENT = 0;
 
@@ -157,8 +145,8 @@ public:
     // In FR_MSG: the banner.
     QGroupBox *Frame2 = nullptr;
     QTimer *TIM_HIDE_MSG = nullptr;
-    QString TIM_HIDE_MSG_Tag = QStringLiteral("99"); // the banner countdown
-    std::array<QLabel *, 3> AFF_MSG{};               // 0, 1: banner lines; 2: in FR_ERROR
+    QString &TIM_HIDE_MSG_Tag = m_state.bannerCountdown; // the banner countdown
+    std::array<QLabel *, 3> AFF_MSG{};                   // 0, 1: banner lines; 2: in FR_ERROR
     QGroupBox *Frame1 = nullptr;
     std::array<QLabel *, 10> PIC_MSG_LIST{};
     QLabel *PIC_MSG = nullptr;
@@ -252,9 +240,15 @@ private:
     void applyArtwork();
     void nameForAssistiveTechnology();
     void createParts();
+    // Shows the state in the controls, and what the operator types or ticks in the state
+    // (StateView.cpp).
+    void bindState();
+    void showStateField(StationState::Field field);
+    void showTargets();
 
     StationOptions m_options;
     StationPlatform m_platform;
+    bool m_showingTargets = false; // the list is being drawn from the state
 
     std::unique_ptr<ActivityLog> m_activityLog;
     std::unique_ptr<BannerLines> m_bannerLines;

@@ -60,7 +60,7 @@ bool Startup::Form_Load()
     // touch the serial port of the first while its error box is open.
     startTimers();
 
-    w.AFF_CURDIR->setText(folder);
+    w.state().setConfigFolder(folder);
     // FR_TCP already sits under FR_COMM in the layout.
     w.supervision().selectLink(0);
     w.TRELVANE_LOAD = F_MAIN::True; // before anything lets events run: the poll dispatches

@@ -72,7 +72,7 @@ void ConfigFile::LOAD_CFG()
     QFile file(filePath());
     if (!QFileInfo(file).isFile() || !file.open(QIODevice::ReadOnly)) {
         // First run (or nothing readable): the window's defaults stand.
-        w.AFF_DIR_TEMPLATES->setText(configurationFolder());
+        w.state().setTemplatesFolder(configurationFolder());
         w.modeSwitch().select(0);
         return;
     }
@@ -105,9 +105,9 @@ void ConfigFile::LOAD_CFG()
 void ConfigFile::loadTemplatesFolder(const QString &line)
 {
     if (trimBlanks(line).isEmpty() || !isUsableFolder(line))
-        w.AFF_DIR_TEMPLATES->setText(configurationFolder());
+        w.state().setTemplatesFolder(configurationFolder());
     else
-        w.AFF_DIR_TEMPLATES->setText(withTrailingSeparator(line));
+        w.state().setTemplatesFolder(withTrailingSeparator(line));
 }
 
 QByteArray ConfigFile::content() const
@@ -158,11 +158,11 @@ void ConfigFile::B_EDIT_DIR_TEMPLATE_Click()
     answer = withTrailingSeparator(answer);
 
     if (QFileInfo(answer).isDir()) {
-        w.AFF_DIR_TEMPLATES->setText(answer);
+        w.state().setTemplatesFolder(answer);
     } else {
         w.dialogs().messageBox(QStringLiteral("This directory does not exist !"), QString(),
                                Dialogs::Icon::Critical);
-        w.AFF_DIR_TEMPLATES->setText(configurationFolder());
+        w.state().setTemplatesFolder(configurationFolder());
     }
 
 #ifdef Q_OS_WIN
@@ -170,7 +170,7 @@ void ConfigFile::B_EDIT_DIR_TEMPLATE_Click()
         w.dialogs().messageBox(
             QStringLiteral("The directory must contain a drive letter (Example C:\\MY_DIR...)"),
             QString(), Dialogs::Icon::Critical);
-        w.AFF_DIR_TEMPLATES->setText(configurationFolder());
+        w.state().setTemplatesFolder(configurationFolder());
     }
 #else
     // Without drive letters, a folder that does not depend on the current folder is an
@@ -179,7 +179,7 @@ void ConfigFile::B_EDIT_DIR_TEMPLATE_Click()
         w.dialogs().messageBox(QStringLiteral("The directory must be an absolute path (Example "
                                               "/home/operator/MY_DIR...)"),
                                QString(), Dialogs::Icon::Critical);
-        w.AFF_DIR_TEMPLATES->setText(configurationFolder());
+        w.state().setTemplatesFolder(configurationFolder());
     }
 #endif
 

@@ -67,11 +67,11 @@ void ModeSwitch::SW_MODE_Click(int /*Index*/)
             definePassword();
         } else if (!passwordMatches()) {
             select(1); // back to read mode, the password frame waiting for the password
-            w.B_RESET_PASSWORD->hide();
+            w.state().setPasswordResetOffered(false);
             return;
         } else {
-            w.FR_PASSWORD->hide();
-            w.B_RESET_PASSWORD->show();
+            w.state().setPasswordPrompt(false);
+            w.state().setPasswordResetOffered(true);
         }
         applyEnrollMode();
     }
@@ -82,7 +82,9 @@ void ModeSwitch::applyReadMode()
 {
     w.INP_PASSWORD->clear();
     w.FR_MANAGE_USR->hide();
-    w.AFF_IP_SERVER->setText(ownAddress());
+    StationState::LastUser last = w.state().lastUser();
+    last.source = ownAddress();
+    w.state().setLastUser(last);
     w.keyboardWedge().readModeEntered();
     w.FR_READ_MODE->show();
     w.startup().OPEN_UDP_PORT();
@@ -138,7 +140,7 @@ bool ModeSwitch::passwordMatches()
     const QString stored = file.open(QIODevice::ReadOnly)
                                ? PasswordFile::storedPassword(file.read(PasswordFile::kMaxBytes))
                                : QString();
-    w.FR_PASSWORD->show();
+    w.state().setPasswordPrompt(true);
     w.INP_PASSWORD->setFocus();
     return PasswordFile::accepts(stored, w.INP_PASSWORD->text());
 }
@@ -160,7 +162,7 @@ void ModeSwitch::B_RESET_PASSWORD_Click()
                                Dialogs::Buttons::YesNo) != Dialogs::Answer::Yes)
         return;
     QFile::remove(passwordFilePath());
-    w.B_RESET_PASSWORD->hide();
+    w.state().setPasswordResetOffered(false);
     SW_MODE_Click(0);
 }
 

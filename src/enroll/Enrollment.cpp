@@ -122,7 +122,7 @@ void Enrollment::SOURCE_COMMAND(const QString &userText, const QString &command)
         return;
 
     if (command == QLatin1String("ADD")) {
-        w.AFF_SCORE->setText(QStringLiteral("0"));
+        w.state().setQuality(QStringLiteral("0"));
         w.TRELVANE_LOAD = F_MAIN::True;
         w.AFF_LOG_MSG(QStringLiteral("Place your finger on sensor and wait ..."), 1);
         w.AFF_LOG_MSG(QStringLiteral("User Enrollment"), 2);

@@ -134,7 +134,7 @@ QString TemplateBackup::takeQualityText()
     const QString score = w.AFF_SCORE->text();
     if (!(numericValue(score) > 0))
         return QString();
-    w.AFF_SCORE->setText(QStringLiteral("0"));
+    w.state().setQuality(QStringLiteral("0"));
     return QStringLiteral("  Template quality: ") + score + QLatin1Char('%');
 }
 
@@ -158,10 +158,7 @@ void TemplateBackup::synchronize(const QString &userText)
 
 void TemplateBackup::showArmed(bool armed)
 {
-    QPalette palette = w.INP_USER_NUMBER->palette();
-    palette.setColor(QPalette::Base, armed ? Qt::black : Qt::white);
-    palette.setColor(QPalette::Text, armed ? Qt::white : Qt::black); // stays readable
-    w.INP_USER_NUMBER->setPalette(palette);
+    w.state().setBackupArmed(armed);
 }
 
 void TemplateBackup::armTrigger()

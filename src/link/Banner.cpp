@@ -73,15 +73,15 @@ void Banner::AFF_MSG_Change(int Index)
 {
     if (Index < 0 || Index > 1)
         return; // only the two banner lines drive the banner
-    w.FR_MSG->show();
+    w.state().setBannerShown(true);
     w.TIM_HIDE_MSG_Tag = QStringLiteral("0");
-    w.PIC_MSG->hide();
+    w.state().setBannerPicture(-1);
     classify();
     // No input while an operation is under way; the countdown enables the window again.
     // Painted at once, as waits that serve no events may follow. Once the window is
     // disabled only the banner changes, so only the banner is painted again.
-    if (w.isEnabled()) {
-        setWindowEnabled(&w, false);
+    if (!w.state().busy()) {
+        w.state().setBusy(true);
         w.repaint();
     } else {
         w.FR_MSG->repaint();
@@ -110,8 +110,7 @@ void Banner::classify()
 
 void Banner::showPicture(int element)
 {
-    w.PIC_MSG->setPixmap(w.PIC_MSG_LIST[element]->pixmap());
-    w.PIC_MSG->show();
+    w.state().setBannerPicture(element);
 }
 
 QString Banner::logCaption() const
@@ -123,8 +122,7 @@ void Banner::TIM_HIDE_MSG_Timer()
 {
     // The check box names the file being written, also after midnight.
     const QString caption = logCaption();
-    if (w.SW_LOG->text() != caption)
-        w.SW_LOG->setText(caption);
+    w.state().setLogCaption(caption);
 
     const double countdown = numericValue(w.TIM_HIDE_MSG_Tag);
     if (countdown > kActOnCountdown)
@@ -147,7 +145,7 @@ void Banner::timeOutOrHide()
         w.AFF_LOG_MSG(QString(), 1);
         w.AFF_LOG_MSG(QString(), 2);
         w.TIM_HIDE_MSG_Tag = kIdle;
-        w.FR_MSG->hide();
+        w.state().setBannerShown(false);
     }
-    setWindowEnabled(&w, true);
+    w.state().setBusy(false);
 }

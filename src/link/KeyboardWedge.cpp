@@ -53,9 +53,11 @@ KeyboardOutput &KeyboardWedge::keyboard()
 void KeyboardWedge::typeUser(const QString &userNumber)
 {
     const QDateTime now = w.clock().now();
-    w.AFF_LST_USER->setText(userNumber);
-    w.AFF_LST_USER_DATE->setText(now.toString(QStringLiteral("dd-MM-yyyy")));
-    w.AFF_LST_USER_TIME->setText(now.toString(QStringLiteral("HH:mm:ss")));
+    StationState::LastUser last = w.state().lastUser();
+    last.user = userNumber;
+    last.date = now.toString(QStringLiteral("dd-MM-yyyy"));
+    last.time = now.toString(QStringLiteral("HH:mm:ss"));
+    w.state().setLastUser(last);
 
     // Where nothing can be typed the operator was told when read mode was entered.
     if (!keyboard().isAvailable())
@@ -192,10 +194,10 @@ void KeyboardWedge::readModeEntered()
         return;
     const QString reason = keyboard().unavailableReason();
     if (reason.isEmpty()) {
-        w.FR_READ_MODE->setToolTip(QString());
+        w.state().setTypingProblem(QString());
         return;
     }
-    w.FR_READ_MODE->setToolTip(kCannotType + QLatin1Char('\n') + reason);
+    w.state().setTypingProblem(kCannotType + QLatin1Char('\n') + reason);
     w.AFF_LOG_MSG(kCannotType, 1);
     w.AFF_LOG_MSG(reason, 2);
 }

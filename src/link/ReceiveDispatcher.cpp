@@ -99,7 +99,7 @@ void ReceiveDispatcher::dispatch(const QByteArray &b)
     case ReplyClassifier::Kind::None:
         return;
     case ReplyClassifier::Kind::Quality:
-        w.AFF_SCORE->setText(QString::number(reply.quality));
+        w.state().setQuality(QString::number(reply.quality));
         return;
     case ReplyClassifier::Kind::User:
         userFrame(reply.userBytes);
@@ -112,7 +112,7 @@ void ReceiveDispatcher::dispatch(const QByteArray &b)
     case ReplyClassifier::Kind::Handshake:
         w.AFF_LOG_MSG(QStringLiteral("Communication with Trelvane source unit established."), 1);
         w.AFF_LOG_MSG(QString(), 2);
-        w.FR_ERROR->hide();
+        w.state().setHandshakePending(false);
         return;
     }
 }

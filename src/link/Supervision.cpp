@@ -1,7 +1,6 @@
 #include "link/Supervision.h"
 
 #include "app/F_MAIN.h"
-#include "app/LiveValue.h"
 #include "app/TrayIcon.h"
 #include "config/ConfigFile.h"
 #include "enroll/Enrollment.h"
@@ -84,12 +83,12 @@ void Supervision::TIM_SERIAL_CONNECT_Timer()
     if (!openSerialPort())
         return;
     m_lastLoggedFailure.clear();
-    setSerialStatus(kConnected);
+    setSerialStatus(LinkStatus::Connected);
     showOpenDevice();
     w.AFF_LOG_MSG(QStringLiteral("Establish communication with Trelvane source unit"), 1);
     w.AFF_LOG_MSG(QString(), 2);
     // Shown until the unit answers the handshake.
-    w.FR_ERROR->show();
+    w.state().setHandshakePending(true);
     greetUnit();
 }
 
@@ -111,7 +110,7 @@ bool Supervision::leaveFallbackForLink()
                 QStringLiteral(" appeared in the station folder: ") + m_openNames.fallback +
                 QStringLiteral(" closed, the link opened instead"));
     w.Serial->close();
-    setSerialStatus(QStringLiteral("Disconnected"));
+    setSerialStatus(LinkStatus::Disconnected);
     return true;
 }
 
@@ -125,7 +124,7 @@ void Supervision::showOpenDevice()
     if (path == m_openNames.fallback && !m_openNames.link.isEmpty())
         tip += QStringLiteral(": there is no ") + QFileInfo(m_openNames.link).fileName() +
                QStringLiteral(" link in the station folder");
-    w.AFF_SERIAL_STATUS->setToolTip(tip);
+    w.state().setSourceStatusDetail(tip);
 }
 
 void Supervision::retryHandshakeWhenDue()
@@ -226,8 +225,8 @@ QString Supervision::openFailureWords(const QString &path) const
 void Supervision::reportOpenFailure(const QString &reason)
 {
     w.SHOW_MAIN_WINDOW();
-    setSerialStatus(QStringLiteral("Error"));
-    w.AFF_SERIAL_STATUS->setToolTip(reason);
+    setSerialStatus(LinkStatus::Error);
+    w.state().setSourceStatusDetail(reason);
     // The open is retried every second: log a failure when it first happens or its reason
     // changes, not on every retry.
     if (reason != m_lastLoggedFailure) {
@@ -256,10 +255,10 @@ void Supervision::onSerialLost(const QString &reason)
     // The port is closed already. Under "Disconnected" the next tick opens it again, and
     // greets the unit, as soon as the device is back.
     m_lastLoggedFailure.clear();
-    w.AFF_SERIAL_STATUS->setToolTip(reason);
+    w.state().setSourceStatusDetail(reason);
     w.WRITE_LOG(QStringLiteral("Serial port lost: ") + reason);
     if (w.serialSelected())
-        setSerialStatus(QStringLiteral("Disconnected"));
+        setSerialStatus(LinkStatus::Disconnected);
     else
         m_lostWhileTcpSelected = true; // the caption speaks for the TCP link meanwhile
 }
@@ -268,8 +267,8 @@ void Supervision::INP_SERIAL_PORT_Change()
 {
     if (w.INP_SERIAL_PORT->text() != QLatin1String("0"))
         m_firstStartHintShown.clear();
-    setSerialStatus(QStringLiteral("Disconnected"));
-    w.AFF_SERIAL_STATUS->setToolTip(QString());
+    setSerialStatus(LinkStatus::Disconnected);
+    w.state().setSourceStatusDetail(QString());
     w.Serial->close();
     w.configFile().B_SAVE_CFG_Click();
 }
@@ -282,20 +281,9 @@ void Supervision::B_RECONNECT_Click()
     w.INP_SERIAL_PORT->setText(number);
 }
 
-void Supervision::AFF_SERIAL_STATUS_Change()
+void Supervision::setSerialStatus(LinkStatus status)
 {
-    const bool connected = w.AFF_SERIAL_STATUS->text() == kConnected;
-    w.AFF_SERIAL_STATUS->setStyleSheet(connected ? QStringLiteral("background-color: green;")
-                                                 : QStringLiteral("background-color: red;"));
-    announceLiveRegion(w.AFF_SERIAL_STATUS);
-}
-
-void Supervision::setSerialStatus(const QString &caption)
-{
-    if (w.AFF_SERIAL_STATUS->text() == caption)
-        return;
-    w.AFF_SERIAL_STATUS->setText(caption);
-    AFF_SERIAL_STATUS_Change();
+    w.state().setSourceStatus(status);
 }
 
 void Supervision::selectLink(int index)
@@ -314,7 +302,7 @@ void Supervision::SW_COMM_Click(int /*Index*/)
     if (m_lostWhileTcpSelected) {
         m_lostWhileTcpSelected = false;
         if (!w.Serial->isOpen())
-            setSerialStatus(QStringLiteral("Disconnected"));
+            setSerialStatus(LinkStatus::Disconnected);
     }
 }
 
@@ -322,7 +310,7 @@ void Supervision::B_CONNECT_IP_Click()
 {
     w.TCP_SOURCE->close();
     waitForTcpClosed();
-    w.AFF_TCP_STATUS->setText(QStringLiteral("Disconnect"));
+    w.state().setTcpStatus(QStringLiteral("Disconnect"));
     w.TCP_SOURCE->connectToHost(w.INP_IP->text(), w.options().tcpPort);
 }
 
@@ -340,12 +328,12 @@ void Supervision::waitForTcpClosed()
 
 void Supervision::TCP_SOURCE_Connect()
 {
-    w.AFF_TCP_STATUS->setText(kConnected);
+    w.state().setTcpStatus(kConnected);
     // No handshake on a TCP link.
-    setSerialStatus(kConnected);
+    setSerialStatus(LinkStatus::Connected);
 }
 
 void Supervision::TCP_SOURCE_Error(const QString &description)
 {
-    w.AFF_TCP_STATUS->setText(QStringLiteral("Error: ") + description);
+    w.state().setTcpStatus(QStringLiteral("Error: ") + description);
 }

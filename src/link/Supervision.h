@@ -1,5 +1,7 @@
 #pragma once
 
+#include "station/StationState.h"
+
 #include "platform/SerialDeviceNaming.h"
 
 #include <QObject>
@@ -35,14 +37,13 @@ public:
     void TIM_SERIAL_CONNECT_Timer();
     void INP_SERIAL_PORT_Change();
     void B_RECONNECT_Click();
-    void AFF_SERIAL_STATUS_Change();
     void SW_COMM_Click(int Index);
     void B_CONNECT_IP_Click();
     void TCP_SOURCE_Connect();
     void TCP_SOURCE_Error(const QString &description);
 
     // Sets the serial status caption; a changed caption recolours the label.
-    void setSerialStatus(const QString &caption);
+    void setSerialStatus(LinkStatus status);
     // Selects link index (0 serial, 1 TCP) and runs its click handler, as a click would.
     void selectLink(int index);
 

@@ -3,7 +3,6 @@
 #include "app/F_MAIN.h"
 #include "link/Banner.h"
 
-#include <QLabel>
 
 bool BannerLines::AFF_LOG_MSG(const QString &LIGNE, int LINE_NUMBER)
 {
@@ -21,12 +20,11 @@ bool BannerLines::AFF_LOG_MSG(const QString &LIGNE, int LINE_NUMBER)
 
 void BannerLines::setLine(int element, const QString &text)
 {
-    QLabel *line = w.AFF_MSG[element];
     // Writing the text a line already holds is not a change: the banner is neither
     // restarted nor logged again (bulk collection writes the same line per chunk).
-    if (line->text() == text)
+    if (w.state().bannerLine(element) == text)
         return;
-    line->setText(text);
+    w.state().setBannerLine(element, text);
     if (element <= 1)
         w.banner().AFF_MSG_Change(element);
 }

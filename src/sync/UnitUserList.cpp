@@ -36,17 +36,17 @@ void UnitUserList::B_VIEW_TEMPLATES_Click()
 {
     if (m_window)
         return;
-    w.B_VIEW_TEMPLATES->hide();
+    w.state().setListingUsers(StationState::Listing::SourceUnit);
     w.supervision().selectLink(0);
     QCoreApplication::processEvents();
     if (w.AFF_SERIAL_STATUS->text() != kConnected) {
         w.dialogs().messageBox(QStringLiteral("Serial port error"),
                                QStringLiteral("Invalid serial port number"),
                                Dialogs::Icon::Critical);
-        w.B_VIEW_TEMPLATES->show();
+        w.state().setListingUsers(StationState::Listing::None);
         return;
     }
-    w.B_VIEW_TEMPLATES->show();
+    w.state().setListingUsers(StationState::Listing::None);
     openWindow();
 }
 
@@ -58,11 +58,11 @@ void UnitUserList::B_TCP_VIEW_USR_LST_Click()
     if (!entry)
         return;
     w.INP_IP->setText(TargetList::addressOf(entry->text()));
-    w.B_TCP_VIEW_USR_LST->hide();
-    setWindowEnabled(&w, false);
+    w.state().setListingUsers(StationState::Listing::TargetUnit);
+    w.state().setBusy(true);
     w.supervision().selectLink(1);
     w.supervision().B_CONNECT_IP_Click();
-    w.AFF_TCP_STATUS->setText(QString());
+    w.state().setTcpStatus(QString());
     waitForTcpStatus();
     const QString status = w.AFF_TCP_STATUS->text();
     if (status != kConnected) {
@@ -73,11 +73,11 @@ void UnitUserList::B_TCP_VIEW_USR_LST_Click()
     } else {
         // The window is modal: the main window takes no input while it is open, and must
         // not be disabled meanwhile, since that would disable the window it owns.
-        setWindowEnabled(&w, true);
+        w.state().setBusy(false);
         openWindow();
     }
-    setWindowEnabled(&w, true);
-    w.B_TCP_VIEW_USR_LST->show();
+    w.state().setBusy(false);
+    w.state().setListingUsers(StationState::Listing::None);
 }
 
 void UnitUserList::waitForTcpStatus()

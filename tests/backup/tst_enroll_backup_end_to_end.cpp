@@ -58,7 +58,7 @@ void EnrollBackupEndToEndTest::enrolledTemplatesReachTheStoreAndTheTargetUnit()
     w.Serial->setDevicePath(com1);
     QVERIFY(w.Serial->open());
     w.SERIAL_RX->start();
-    w.AFF_SERIAL_STATUS->setText(QStringLiteral("Connected"));
+    w.state().setSourceStatus(LinkStatus::Connected);
     w.SW_MODE[0]->setChecked(true); // enroll mode: the user frame arms the backup trigger
     w.targetList().addEntry(TargetList::entryText(QStringLiteral("127.0.0.1"), "target unit"));
 

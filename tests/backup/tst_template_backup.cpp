@@ -265,7 +265,7 @@ void TemplateBackupTest::qualityScoreIsShownOnceAndThenCleared()
     // No link and no target: every wait passes empty, the passes still pause.
     StationFixture f;
     f.clock.setRealTimeFactor(0.1);
-    f.w().AFF_SCORE->setText(QStringLiteral("87"));
+    f.w().state().setQuality(QStringLiteral("87"));
 
     const qint64 sleptBefore = f.clock.sleptMs();
     f.w().templateBackup().backup(QStringLiteral("12345"));

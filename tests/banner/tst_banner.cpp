@@ -51,12 +51,12 @@ private slots:
             w().PIC_MSG_LIST[i]->setPixmap(picture);
         }
         // An idle banner with empty lines, written around the banner's own handler.
-        w().AFF_MSG[0]->clear();
-        w().AFF_MSG[1]->clear();
-        w().FR_MSG->hide();
-        w().PIC_MSG->hide();
+        w().state().setBannerLine(0, QString());
+        w().state().setBannerLine(1, QString());
+        w().state().setBannerShown(false);
+        w().state().setBannerPicture(-1);
         w().TIM_HIDE_MSG_Tag = QStringLiteral("99");
-        w().setEnabled(true);
+        w().state().setBusy(false);
     }
     void cleanup() { f.reset(); }
 

@@ -123,7 +123,7 @@ private:
     static void connectSource(StationFixture &f)
     {
         QVERIFY(f.openSerialPeer(7));
-        f.w().AFF_SERIAL_STATUS->setText(QStringLiteral("Connected"));
+        f.w().state().setSourceStatus(LinkStatus::Connected);
     }
 
 private slots:
@@ -241,7 +241,8 @@ private slots:
         StationFixture f;
         F_MAIN &w = f.w();
         QVERIFY(f.openSerialPeer(7));
-        w.AFF_SERIAL_STATUS->setText(status);
+        w.state().setSourceStatus(status == captionOf(LinkStatus::Connected) ? LinkStatus::Connected
+                                                                            : LinkStatus::Disconnected);
         const QStringList files{"1-01.DAT", "1-02.DAT", "12-01.DAT"};
         putFiles(f.folder(), files);
         w.INP_USER_NUMBER->setText(typed);
@@ -294,7 +295,7 @@ private slots:
         F_MAIN &w = f.w();
         QVERIFY(f.openSerialPeer(7));
         w.Serial->close(); // the supervision has not noticed yet: still "Connected"
-        w.AFF_SERIAL_STATUS->setText(QStringLiteral("Connected"));
+        w.state().setSourceStatus(LinkStatus::Connected);
         putFiles(f.folder(), {"1-01.DAT"});
         w.targetList().addEntry(TargetList::entryText("127.0.0.2", "Hall"));
 

@@ -118,7 +118,7 @@ private slots:
 
     void splitFrameIsDispatchedOnThePollThatCompletesIt()
     {
-        f->w().FR_ERROR->show();
+        f->w().state().setHandshakePending(true);
         poll(kHandshakeReply.left(5));
         QCOMPARE(line(0), QString());
         QCOMPARE(f->w().RX_SCORE, kHandshakeReply.left(5));

@@ -30,7 +30,7 @@ private:
     static void connectPeer(StationFixture &f)
     {
         QVERIFY(f.openSerialPeer(7));
-        f.w().AFF_SERIAL_STATUS->setText(QStringLiteral("Connected"));
+        f.w().state().setSourceStatus(LinkStatus::Connected);
     }
     static QByteArray nothingMoreSent(StationFixture &f) { return f.readSent(1, 150); }
 
@@ -114,7 +114,7 @@ private slots:
         StationFixture f;
         F_MAIN &w = f.w();
         QVERIFY(f.openSerialPeer(7));
-        w.AFF_SERIAL_STATUS->setText(QStringLiteral("Error"));
+        w.state().setSourceStatus(LinkStatus::Error);
         w.INP_USER_NUMBER->setText(QStringLiteral("12345"));
         w.INP_USER_NUMBER->setFocus();
 
@@ -242,7 +242,7 @@ private slots:
         w.SW_MODE[0]->setChecked(true);
         w.Serial->setDevicePath(com1);
         QVERIFY(w.Serial->open());
-        w.AFF_SERIAL_STATUS->setText(QStringLiteral("Connected"));
+        w.state().setSourceStatus(LinkStatus::Connected);
         w.SERIAL_RX->start();
 
         QSignalSpy requests(&source, &SimulatedUnit::requestReceived);

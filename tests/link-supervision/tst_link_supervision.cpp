@@ -89,22 +89,22 @@ private slots:
 
     void statusIsGreenExactlyWhileItReadsConnected_data()
     {
+        QTest::addColumn<LinkStatus>("link");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<bool>("green");
-        QTest::newRow("Connected") << "Connected" << true;
-        QTest::newRow("Error") << "Error" << false;
-        QTest::newRow("Disconnected") << "Disconnected" << false;
-        QTest::newRow("lower case") << "connected" << false;
-        QTest::newRow("trailing blank") << "Connected " << false;
+        QTest::newRow("Connected") << LinkStatus::Connected << "Connected" << true;
+        QTest::newRow("Error") << LinkStatus::Error << "Error" << false;
+        QTest::newRow("Disconnected") << LinkStatus::Disconnected << "Disconnected" << false;
     }
     void statusIsGreenExactlyWhileItReadsConnected()
     {
+        QFETCH(LinkStatus, link);
         QFETCH(QString, caption);
         QFETCH(bool, green);
         start();
-        supervision().setSerialStatus(QStringLiteral("Connected"));
-        supervision().setSerialStatus(QStringLiteral("Error"));
-        supervision().setSerialStatus(caption);
+        supervision().setSerialStatus(LinkStatus::Connected);
+        supervision().setSerialStatus(LinkStatus::Error);
+        supervision().setSerialStatus(link);
         QCOMPARE(status(), caption);
         QCOMPARE(statusIsGreen(), green);
         QCOMPARE(w().AFF_SERIAL_STATUS->styleSheet().contains("red"), !green);
@@ -607,7 +607,7 @@ private slots:
         QCOMPARE(f->dialogs.beeps(), 0);
 
         // The operator types the number: the link opens.
-        w().setEnabled(true);
+        w().state().setBusy(false);
         setPort(QStringLiteral("1"));
         tick();
         QCOMPARE(status(), QStringLiteral("Connected"));
@@ -674,7 +674,7 @@ private slots:
             closedPort = probe.serverPort();
         }
         start(closedPort);
-        supervision().setSerialStatus(QStringLiteral("Error"));
+        supervision().setSerialStatus(LinkStatus::Error);
         w().INP_IP->setText(QStringLiteral("127.0.0.1"));
         supervision().selectLink(1);
         supervision().B_CONNECT_IP_Click();

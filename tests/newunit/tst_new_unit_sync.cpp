@@ -97,7 +97,7 @@ void NewUnitSyncTest::storeGoesToTheNewUnitInListingOrder()
     QVERIFY(unit.listenUdp(0, QHostAddress::LocalHost));
     StationFixture f(unit.udpPort());
     f.enableLog();
-    f.w().supervision().setSerialStatus(QStringLiteral("Connected"));
+    f.w().supervision().setSerialStatus(LinkStatus::Connected);
     const QByteArray a = QByteArray::fromHex("00ff10") + QByteArray(300, '\x7f');
     const QByteArray b = QByteArray(200, '\0') + "\x80\x81";
     const QByteArray c = QByteArray(250, 'c');
@@ -148,7 +148,7 @@ void NewUnitSyncTest::failedUploadIsCountedAndTheRunGoesOn()
     DatagramListener target;
     QVERIFY(target.bind());
     StationFixture f(target.port());
-    f.w().supervision().setSerialStatus(QStringLiteral("Connected"));
+    f.w().supervision().setSerialStatus(LinkStatus::Connected);
     writeFile(f.folder() + "12-01.DAT", "first");
     writeFile(f.folder() + "12-02.DAT", QByteArray(70000, 'x')); // too large for a datagram
     writeFile(f.folder() + "345-01.DAT", "third");
@@ -186,7 +186,7 @@ void NewUnitSyncTest::defaultAnswerIsTheFirstTargetOrTheLastAnswer()
 void NewUnitSyncTest::shortAnswerOnlyShowsTheStart()
 {
     StationFixture f;
-    f.w().supervision().setSerialStatus(QStringLiteral("Connected"));
+    f.w().supervision().setSerialStatus(LinkStatus::Connected);
     writeFile(f.folder() + "12-01.DAT", "x");
     f.dialogs.answerInput(QStringLiteral("1.2.3.4"));
     f.w().newUnitSync().B_SYNCHRONIZE_NEW_UNIT_Click();
@@ -210,7 +210,7 @@ void NewUnitSyncTest::shorthandAnswerIsRefusedWithOrWithoutBlanks()
     QVERIFY(target.bind());
     StationFixture f(target.port());
     f.enableLog();
-    f.w().supervision().setSerialStatus(QStringLiteral("Connected"));
+    f.w().supervision().setSerialStatus(LinkStatus::Connected);
     writeFile(f.folder() + "12-01.DAT", "first");
     f.dialogs.answerInput(answer);
 

@@ -219,7 +219,7 @@ void StationFilesTest::newUnitNeverGetsTheBytesOfALinkedFile()
     QVERIFY(unit.listenUdp(0, QHostAddress::LocalHost));
     StationFixture f(unit.udpPort());
     f.enableLog();
-    f.w().supervision().setSerialStatus(QStringLiteral("Connected"));
+    f.w().supervision().setSerialStatus(LinkStatus::Connected);
     const QString link = f.folder() + QStringLiteral("4242-01.DAT");
     QVERIFY(QFile::link(outside.file(), link));
     const QByteArray regular = templateBytes(300, 5);

@@ -256,7 +256,7 @@ private:
         f.w().Serial->setDevicePath(link);
         if (!f.w().Serial->open())
             return false;
-        f.w().supervision().setSerialStatus(QStringLiteral("Connected"));
+        f.w().supervision().setSerialStatus(LinkStatus::Connected);
         return true;
     }
 };
@@ -332,7 +332,7 @@ void UserListWindowTest::targetUnitOverTcpHidesBackupAndSynchronize()
     StationFixture f(0, unit.tcpPort());
     f.clock.setRealTimeFactor(0.05);
     QVERIFY(f.openSerialPeer());
-    f.w().supervision().setSerialStatus(QStringLiteral("Connected"));
+    f.w().supervision().setSerialStatus(LinkStatus::Connected);
     f.w().targetList().addEntry(
         TargetList::entryText(QStringLiteral("127.0.0.1"), QStringLiteral("Door")));
     f.w().LST_IP->setCurrentRow(0);

@@ -69,7 +69,7 @@ private slots:
         w.Serial->setDevicePath(unitPort());
         QVERIFY2(w.Serial->open(), qPrintable(w.Serial->errorString()));
         w.SERIAL_RX->start();
-        w.AFF_SERIAL_STATUS->setText(QStringLiteral("Connected"));
+        w.state().setSourceStatus(LinkStatus::Connected);
         w.SW_MODE[0]->setChecked(true); // enroll mode: the user frame arms the backup trigger
         w.targetList().addEntry(TargetList::entryText(QStringLiteral("127.0.0.1"), "target unit"));
 

@@ -1,0 +1,221 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QMetaType>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <array>
+
+// How the source link stands, as AFF_SERIAL_STATUS names it.
+enum class LinkStatus { Disconnected, Connected, Error };
+QString captionOf(LinkStatus status); // "Disconnected", "Connected", "Error"
+Q_DECLARE_METATYPE(LinkStatus)
+
+// One line of the target list: "address, blanks up to column 17, description", ticked or not.
+struct TargetUnit
+{
+    QString line;
+    bool ticked = true;
+    bool operator==(const TargetUnit &) const = default;
+};
+
+// The station's shared state as plain values. Every part reads and writes it here; the
+// window is one view of it, the headless program another. Each field names, in its comment,
+// the control or the form-level variable of the window that shows or held it.
+//
+// A setter emits changed(field) only when the value changes, so a view may write back what
+// it shows without a loop.
+class StationState : public QObject
+{
+    Q_OBJECT
+public:
+    enum class Field {
+        SourceStatus,
+        SourceStatusDetail,
+        TcpStatus,
+        SelectedLink,
+        SerialPort,
+        TcpAddress,
+        HandshakePending,
+        Mode,
+        PasswordPrompt,
+        PasswordResetOffered,
+        PasswordText,
+        UserText,
+        BackupArmed,
+        Quality,
+        BannerLine1,
+        BannerLine2,
+        ErrorLine,
+        BannerShown,
+        BannerPicture,
+        Busy,
+        ConfigFolder,
+        TemplatesFolder,
+        Prefix,
+        Suffix,
+        Logging,
+        LogCaption,
+        TypingProblem,
+        Targets,
+        CurrentTarget,
+        LastUser,
+        ListingUsers,
+    };
+    Q_ENUM(Field)
+
+    explicit StationState(QObject *parent = nullptr) : QObject(parent) {}
+
+    // The source link.
+    LinkStatus sourceStatus() const { return m_sourceStatus; } // AFF_SERIAL_STATUS
+    bool sourceUp() const { return m_sourceStatus == LinkStatus::Connected; }
+    void setSourceStatus(LinkStatus status);
+    QString sourceStatusDetail() const { return m_sourceStatusDetail; } // its tooltip
+    void setSourceStatusDetail(const QString &detail);
+    QString tcpStatus() const { return m_tcpStatus; } // AFF_TCP_STATUS
+    void setTcpStatus(const QString &status);
+    // The link the parts talk over: SW_COMM(0) serial, SW_COMM(1) TCP; none before start-up
+    // has chosen one.
+    enum class Link { None, Serial, Tcp };
+    Link selectedLink() const { return m_selectedLink; }
+    bool serialSelected() const { return m_selectedLink == Link::Serial; }
+    void setSelectedLink(Link link);
+    QString serialPort() const { return m_serialPort; } // INP_SERIAL_PORT
+    void setSerialPort(const QString &port);
+    QString tcpAddress() const { return m_tcpAddress; } // INP_IP
+    void setTcpAddress(const QString &address);
+    // Waiting for the unit's answer to the handshake: FR_ERROR is shown.
+    bool handshakePending() const { return m_handshakePending; }
+    void setHandshakePending(bool pending);
+
+    // The mode and the enroll password.
+    // SW_MODE(0) enroll, SW_MODE(1) read; none until the configuration has chosen one.
+    enum class Mode { None, Enroll, Read };
+    Mode mode() const { return m_mode; }
+    bool enrollMode() const { return m_mode == Mode::Enroll; }
+    bool readMode() const { return m_mode == Mode::Read; }
+    void setMode(Mode mode);
+    bool passwordPrompt() const { return m_passwordPrompt; } // FR_PASSWORD shown
+    void setPasswordPrompt(bool shown);
+    bool passwordResetOffered() const { return m_passwordResetOffered; } // B_RESET_PASSWORD
+    void setPasswordResetOffered(bool offered);
+    QString passwordText() const { return m_passwordText; } // INP_PASSWORD
+    void setPasswordText(const QString &text);
+
+    // The user being enrolled.
+    QString userText() const { return m_userText; } // INP_USER_NUMBER
+    void setUserText(const QString &text);
+    // The backup trigger is armed: INP_USER_NUMBER is drawn black.
+    bool backupArmed() const { return m_backupArmed; }
+    void setBackupArmed(bool armed);
+    QString quality() const { return m_quality; } // AFF_SCORE
+    void setQuality(const QString &quality);
+
+    // The banner. Lines 0 and 1 are AFF_MSG(0) and AFF_MSG(1); 2 is AFF_MSG(2), the error
+    // panel's line.
+    QString bannerLine(int line) const;
+    void setBannerLine(int line, const QString &text);
+    bool bannerShown() const { return m_bannerShown; } // FR_MSG visible
+    void setBannerShown(bool shown);
+    int bannerPicture() const { return m_bannerPicture; } // PIC_MSG: PIC_MSG_LIST(n), -1 hidden
+    void setBannerPicture(int picture);
+    // An operation holds the window: it is disabled until the banner lets it go.
+    bool busy() const { return m_busy; }
+    void setBusy(bool busy);
+    // The banner countdown, TIM_HIDE_MSG.Tag: "99" idle, "0" just shown, counting up.
+    QString bannerCountdown = QStringLiteral("99");
+
+    // Folders and settings.
+    QString configFolder() const { return m_configFolder; } // AFF_CURDIR, ends with "/"
+    void setConfigFolder(const QString &folder);
+    QString templatesFolder() const { return m_templatesFolder; } // AFF_DIR_TEMPLATES
+    void setTemplatesFolder(const QString &folder);
+    QString prefix() const { return m_prefix; } // INP_PREFIX
+    void setPrefix(const QString &prefix);
+    QString suffix() const { return m_suffix; } // INP_SUFFIX
+    void setSuffix(const QString &suffix);
+    bool logging() const { return m_logging; } // SW_LOG ticked
+    void setLogging(bool on);
+    QString logCaption() const { return m_logCaption; } // SW_LOG's caption
+    void setLogCaption(const QString &caption);
+    // Why read mode cannot type (FR_READ_MODE's tooltip); empty when it can.
+    QString typingProblem() const { return m_typingProblem; }
+    void setTypingProblem(const QString &problem);
+
+    // The target units, LST_IP, and the line the operator selected (-1: none).
+    const QList<TargetUnit> &targets() const { return m_targets; }
+    void setTargets(const QList<TargetUnit> &targets);
+    void setTargetTicked(int row, bool ticked);
+    int currentTarget() const { return m_currentTarget; }
+    void setCurrentTarget(int row);
+
+    // Read mode's last recognised user: AFF_LST_USER, AFF_LST_USER_DATE, AFF_LST_USER_TIME
+    // and where it came from, AFF_IP_SERVER.
+    struct LastUser
+    {
+        QString user, date, time, source;
+        bool operator==(const LastUser &) const = default;
+    };
+    LastUser lastUser() const { return m_lastUser; }
+    void setLastUser(const LastUser &last);
+
+    // A unit's user list is being read: B_VIEW_TEMPLATES (source unit) or B_TCP_VIEW_USR_LST
+    // (a target unit) is hidden meanwhile.
+    enum class Listing { None, SourceUnit, TargetUnit };
+    Listing listingUsers() const { return m_listingUsers; }
+    void setListingUsers(Listing listing);
+
+    // Form-level variables.
+    QByteArray RX_SCORE;
+    qint16 TRELVANE_LOAD = 0; // -1: bulk collection, 0: frame dispatch
+    QByteArray RX_EMPREINTE;
+    QString ID_IP;
+    qint16 ID_LOAD_CFG = 0;
+    QString LST_USER_NUMBER;
+    QByteArray LST_RX_TEMPLATE;
+    qint16 LST_RX_TEMPLATE_NUMBER = 0;
+
+signals:
+    void changed(StationState::Field field);
+
+private:
+    template <typename T> void assign(T &member, const T &value, Field field)
+    {
+        if (member == value)
+            return;
+        member = value;
+        emit changed(field);
+    }
+
+    LinkStatus m_sourceStatus = LinkStatus::Disconnected;
+    QString m_sourceStatusDetail;
+    QString m_tcpStatus;
+    Link m_selectedLink = Link::None;
+    QString m_serialPort;
+    QString m_tcpAddress;
+    bool m_handshakePending = false;
+    Mode m_mode = Mode::None;
+    bool m_passwordPrompt = false;
+    bool m_passwordResetOffered = false;
+    QString m_passwordText;
+    QString m_userText;
+    bool m_backupArmed = false;
+    QString m_quality;
+    std::array<QString, 3> m_bannerLines;
+    bool m_bannerShown = false;
+    int m_bannerPicture = -1;
+    bool m_busy = false;
+    QString m_configFolder;
+    QString m_templatesFolder;
+    QString m_prefix;
+    QString m_suffix;
+    bool m_logging = false;
+    QString m_logCaption;
+    QString m_typingProblem;
+    QList<TargetUnit> m_targets;
+    int m_currentTarget = -1;
+    LastUser m_lastUser;
+    Listing m_listingUsers = Listing::None;
+};
