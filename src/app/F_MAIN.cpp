@@ -38,6 +38,8 @@ F_MAIN::F_MAIN(const StationOptions &options, const StationPlatform &platform)
     buildControls();
     bindState();
     createParts();
+    wireParts();
+    connectHandlers();
 }
 
 F_MAIN::~F_MAIN()
@@ -77,6 +79,38 @@ void F_MAIN::createParts()
     m_newUnitSync = std::make_unique<NewUnitSync>(*this);
     m_pingTest = std::make_unique<PingTest>(*this);
 }
+
+void F_MAIN::wireParts()
+{
+    // What one part asks of another that it does not own or that sits above it: the part
+    // emits a signal, connected here.
+    // -- Source link (link/, log/):
+
+    // -- Enrollment and user management (enroll/):
+
+    // -- Synchronization and the user list window (sync/):
+
+    // -- Configuration and diagnostics (config/, diag/):
+}
+
+void F_MAIN::connectHandlers()
+{
+    // -- Source link (link/, log/):
+
+    // -- Enrollment and user management (enroll/):
+
+    // -- Synchronization and the user list window (sync/):
+
+    // -- Configuration and diagnostics (config/, diag/):
+}
+
+// -- Handlers of the source link (link/, log/):
+
+// -- Handlers of enrollment and user management (enroll/):
+
+// -- Handlers of synchronization and the user list window (sync/):
+
+// -- Handlers of configuration and diagnostics (config/, diag/):
 
 void F_MAIN::AFF_LOG_MSG(const QString &LIGNE, int LINE_NUMBER)
 {

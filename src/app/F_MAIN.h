@@ -67,7 +67,7 @@ class F_MAIN : public QWidget
     Q_OBJECT
 public:
     static constexpr qint16 True = -1;
-    static constexpr const char *kCaption = " Trelvane Ombrix quick Enrollment  Version: 1.0N";
+    static constexpr const char *kCaption = StationState::kCaption;
 
     F_MAIN(const StationOptions &options, const StationPlatform &platform);
     ~F_MAIN() override;
@@ -231,6 +231,15 @@ public:
     bool enrollModeSelected() const;
     bool readModeSelected() const;
 
+    // The controls' handlers, each forwarding to the part that does the work.
+    // -- Source link (link/, log/):
+
+    // -- Enrollment and user management (enroll/):
+
+    // -- Synchronization and the user list window (sync/):
+
+    // -- Configuration and diagnostics (config/, diag/):
+
 protected:
     void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -240,11 +249,15 @@ private:
     void applyArtwork();
     void nameForAssistiveTechnology();
     void createParts();
+    void wireParts();
     // Shows the state in the controls, and what the operator types or ticks in the state
     // (StateView.cpp).
     void bindState();
     void showStateField(StationState::Field field);
     void showTargets();
+    void focusField(StationState::Field field);
+    // Connects the controls to their handlers (F_MAIN.cpp).
+    void connectHandlers();
 
     StationOptions m_options;
     StationPlatform m_platform;

@@ -104,6 +104,15 @@ void F_MAIN::bindState()
     PIC_MSG->hide(); // no picture until the banner shows one
 
     connect(&m_state, &StationState::changed, this, &F_MAIN::showStateField);
+    connect(&m_state, &StationState::focusRequested, this, &F_MAIN::focusField);
+    connect(&m_state, &StationState::showNow, this, [this] {
+        // Once the window is disabled only the banner changes.
+        if (isEnabled())
+            repaint();
+        else
+            FR_MSG->repaint();
+    });
+    connect(&m_state, &StationState::windowWanted, this, &F_MAIN::SHOW_MAIN_WINDOW);
 
     // What the operator types, ticks and selects.
     connect(INP_USER_NUMBER, &QLineEdit::textChanged, &m_state, &StationState::setUserText);
@@ -270,6 +279,22 @@ void F_MAIN::showStateField(StationState::Field field)
         B_TCP_VIEW_USR_LST->setVisible(m_state.listingUsers() != StationState::Listing::TargetUnit);
         break;
     }
+}
+
+void F_MAIN::focusField(StationState::Field field)
+{
+    using Field = StationState::Field;
+    const std::initializer_list<std::pair<Field, QWidget *>> fields{
+        {Field::UserText, INP_USER_NUMBER},
+        {Field::SerialPort, INP_SERIAL_PORT},
+        {Field::TcpAddress, INP_IP},
+        {Field::PasswordText, INP_PASSWORD},
+        {Field::Prefix, INP_PREFIX},
+        {Field::Suffix, INP_SUFFIX},
+        {Field::Targets, LST_IP}};
+    for (const auto &[shown, control] : fields)
+        if (shown == field)
+            control->setFocus();
 }
 
 void F_MAIN::showTargets()

@@ -1,5 +1,7 @@
 #include "station/StationState.h"
 
+#include "config/TargetEntry.h"
+
 QString captionOf(LinkStatus status)
 {
     switch (status) {
@@ -176,4 +178,21 @@ void StationState::setLastUser(const LastUser &last)
 void StationState::setListingUsers(Listing listing)
 {
     assign(m_listingUsers, listing, Field::ListingUsers);
+}
+
+QStringList StationState::usableTickedAddresses(
+    const std::function<void(const QString &problem)> &skipped) const
+{
+    QStringList addresses;
+    for (const TargetUnit &target : m_targets) {
+        if (!target.ticked)
+            continue;
+        const QString address = TargetEntry::addressOf(target.line);
+        const QString problem = TargetEntry::addressProblem(address);
+        if (problem.isEmpty())
+            addresses.append(address);
+        else if (skipped)
+            skipped(problem);
+    }
+    return addresses;
 }

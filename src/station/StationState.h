@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <functional>
 
 // How the source link stands, as AFF_SERIAL_STATUS names it.
 enum class LinkStatus { Disconnected, Connected, Error };
@@ -177,8 +178,23 @@ public:
     QByteArray LST_RX_TEMPLATE;
     qint16 LST_RX_TEMPLATE_NUMBER = 0;
 
+    // The addresses of the ticked targets that name a unit, first to last; skipped hears why
+    // each other ticked line was left out (an address kept from an older configuration file).
+    QStringList
+    usableTickedAddresses(const std::function<void(const QString &problem)> &skipped = {}) const;
+
+    // The station's caption: the window's title and the activity log's first header line.
+    static constexpr const char *kCaption = " Trelvane Ombrix quick Enrollment  Version: 1.0N";
+
 signals:
     void changed(StationState::Field field);
+    // A check refused a command: the view puts the keyboard focus on the control that shows
+    // this field (the operator corrects it there).
+    void focusRequested(StationState::Field field);
+    // A wait that serves no events follows: views draw what the state holds now.
+    void showNow();
+    // Bring the station's window forward and to normal size (SHOW_MAIN_WINDOW).
+    void windowWanted();
 
 private:
     template <typename T> void assign(T &member, const T &value, Field field)
