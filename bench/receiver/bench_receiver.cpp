@@ -121,7 +121,7 @@ int throughput(int senders, int setsPerSender)
                                                     QStringLiteral("/bench-XXXXXX"));
         templates = elsewhere->path() + QLatin1Char('/');
     }
-    f.w().AFF_DIR_TEMPLATES->setText(templates);
+    f.w().state().setTemplatesFolder(templates);
     if (!f.openSerialPeer())
         return 1;
     if (!qEnvironmentVariableIsSet("BENCH_NO_LOG"))
@@ -201,7 +201,7 @@ int memory(bool unitReads, int seconds)
 {
     StationFixture f(freeUdpPort());
     QDir(f.folder()).mkdir(QStringLiteral("templates"));
-    f.w().AFF_DIR_TEMPLATES->setText(f.folder() + QStringLiteral("templates/"));
+    f.w().state().setTemplatesFolder(f.folder() + QStringLiteral("templates/"));
     RawSerialPeer unit;
     const QString link = f.folder() + QStringLiteral("COM7");
     if (!unit.open(link))
@@ -309,7 +309,7 @@ int writes(bool files, int seconds)
     StationFixture f(freeUdpPort());
     QDir(f.folder()).mkdir(QStringLiteral("templates"));
     const QString templates = f.folder() + QStringLiteral("templates/");
-    f.w().AFF_DIR_TEMPLATES->setText(templates);
+    f.w().state().setTemplatesFolder(templates);
     f.enableLog();
     f.w().modeSwitch().select(1);
     UdpReceiver &receiver = f.w().udpReceiver();
@@ -362,7 +362,7 @@ int paced(int seconds, qint64 bufferBytes)
     constexpr int kPerSecond = 10000;
     StationFixture f(freeUdpPort());
     QDir(f.folder()).mkdir(QStringLiteral("templates"));
-    f.w().AFF_DIR_TEMPLATES->setText(f.folder() + QStringLiteral("templates/"));
+    f.w().state().setTemplatesFolder(f.folder() + QStringLiteral("templates/"));
     if (!f.openSerialPeer())
         return 1;
     if (qEnvironmentVariableIsSet("BENCH_LOG"))

@@ -59,8 +59,8 @@ struct RealStation
             t->stop();
         w->SW_COMM[0]->setChecked(true);
         folder = dir.path() + QLatin1Char('/');
-        w->AFF_CURDIR->setText(folder);
-        w->AFF_DIR_TEMPLATES->setText(folder);
+        w->state().setConfigFolder(folder);
+        w->state().setTemplatesFolder(folder);
         w->TRELVANE_LOAD = F_MAIN::True;
         if (poll == Poll::Running)
             w->SERIAL_RX->start(); // the receive poll collects the unit's replies

@@ -31,7 +31,7 @@
 #include <QRadioButton>
 
 F_MAIN::F_MAIN(const StationOptions &options, const StationPlatform &platform)
-    : m_options(options), m_platform(platform)
+    : m_station(std::make_unique<Station>(options, platform))
 {
     setObjectName(QStringLiteral("F_MAIN"));
     setWindowTitle(QString::fromLatin1(kCaption));
@@ -53,9 +53,6 @@ F_MAIN::~F_MAIN()
 void F_MAIN::createParts()
 {
     // Constructors only connect signals; no part calls another before all exist.
-    m_activityLog = std::make_unique<ActivityLog>(*this);
-    m_bannerLines = std::make_unique<BannerLines>(*this);
-    m_waits = std::make_unique<Waits>(clock());
     m_sender = std::make_unique<SourceSender>(*this);
     m_dispatcher = std::make_unique<ReceiveDispatcher>(*this);
     m_supervision = std::make_unique<Supervision>(*this);
@@ -72,8 +69,6 @@ void F_MAIN::createParts()
     m_trayIcon = std::make_unique<TrayIcon>(*this);
     m_udpReceiver = std::make_unique<UdpReceiver>(*this);
     m_keyboardWedge = std::make_unique<KeyboardWedge>(*this);
-    m_systemScriptLauncher = std::make_unique<SystemScriptLauncher>();
-    m_scriptLauncher = m_systemScriptLauncher.get();
     m_templateNumberRequest = std::make_unique<TemplateNumberRequest>(*this);
     m_unitUserList = std::make_unique<UnitUserList>(*this);
     m_newUnitSync = std::make_unique<NewUnitSync>(*this);
@@ -114,17 +109,17 @@ void F_MAIN::connectHandlers()
 
 void F_MAIN::AFF_LOG_MSG(const QString &LIGNE, int LINE_NUMBER)
 {
-    m_bannerLines->AFF_LOG_MSG(LIGNE, LINE_NUMBER);
+    m_station->AFF_LOG_MSG(LIGNE, LINE_NUMBER);
 }
 
 void F_MAIN::ID_PAUSE(double ID_DELAY)
 {
-    m_waits->ID_PAUSE(ID_DELAY);
+    m_station->ID_PAUSE(ID_DELAY);
 }
 
 void F_MAIN::WRITE_LOG(const QString &text)
 {
-    m_activityLog->WRITE_LOG(text);
+    m_station->WRITE_LOG(text);
 }
 
 void F_MAIN::SHOW_MAIN_WINDOW()

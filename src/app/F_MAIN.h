@@ -1,7 +1,6 @@
 #pragma once
 
-#include "station/StationOptions.h"
-#include "station/StationState.h"
+#include "station/Station.h"
 
 #include <QByteArray>
 #include <QIcon>
@@ -72,19 +71,21 @@ public:
     F_MAIN(const StationOptions &options, const StationPlatform &platform);
     ~F_MAIN() override;
 
-    const StationOptions &options() const { return m_options; }
-    Clock &clock() const { return m_platform.clock; }
-    Dialogs &dialogs() const { return m_platform.dialogs; }
+    // The station this window shows.
+    Station &station() const { return *m_station; }
+    const StationOptions &options() const { return m_station->options(); }
+    Clock &clock() const { return m_station->clock(); }
+    Dialogs &dialogs() const { return m_station->dialogs(); }
     // Starts command scripts in a console window: the system's, unless tests set another.
-    ScriptLauncher &scriptLauncher() const { return *m_scriptLauncher; }
-    void setScriptLauncher(ScriptLauncher &launcher) { m_scriptLauncher = &launcher; }
+    ScriptLauncher &scriptLauncher() const { return m_station->scriptLauncher(); }
+    void setScriptLauncher(ScriptLauncher &launcher) { m_station->setScriptLauncher(launcher); }
 
     // The parts.
     SerialLink &serial() const { return *Serial; }
     TcpLink &tcp() const { return *TCP_SOURCE; }
-    ActivityLog &activityLog() const { return *m_activityLog; }
-    BannerLines &bannerLines() const { return *m_bannerLines; }
-    Waits &waits() const { return *m_waits; }
+    ActivityLog &activityLog() const { return m_station->activityLog(); }
+    BannerLines &bannerLines() const { return m_station->bannerLines(); }
+    Waits &waits() const { return m_station->waits(); }
     SourceSender &sender() const { return *m_sender; }
     ReceiveDispatcher &dispatcher() const { return *m_dispatcher; }
     Supervision &supervision() const { return *m_supervision; }
@@ -113,7 +114,8 @@ public:
     void SHOW_MAIN_WINDOW();
 
 private:
-    StationState m_state; // before the references into it below
+    std::unique_ptr<Station> m_station; // before the references into it below
+    StationState &m_state = m_station->state();
 
 public:
     // The station's shared state; the controls below show it.
@@ -259,13 +261,8 @@ private:
     // Connects the controls to their handlers (F_MAIN.cpp).
     void connectHandlers();
 
-    StationOptions m_options;
-    StationPlatform m_platform;
     bool m_showingTargets = false; // the list is being drawn from the state
 
-    std::unique_ptr<ActivityLog> m_activityLog;
-    std::unique_ptr<BannerLines> m_bannerLines;
-    std::unique_ptr<Waits> m_waits;
     std::unique_ptr<SourceSender> m_sender;
     std::unique_ptr<ReceiveDispatcher> m_dispatcher;
     std::unique_ptr<Supervision> m_supervision;
@@ -282,8 +279,6 @@ private:
     std::unique_ptr<TrayIcon> m_trayIcon;
     std::unique_ptr<UdpReceiver> m_udpReceiver;
     std::unique_ptr<KeyboardWedge> m_keyboardWedge;
-    std::unique_ptr<ScriptLauncher> m_systemScriptLauncher;
-    ScriptLauncher *m_scriptLauncher = nullptr;
     std::unique_ptr<TemplateNumberRequest> m_templateNumberRequest;
     std::unique_ptr<UnitUserList> m_unitUserList;
     std::unique_ptr<NewUnitSync> m_newUnitSync;

@@ -66,13 +66,6 @@ QGroupBox *frame(QWidget *parent, const char *name, const QString &caption, bool
     return f;
 }
 
-QTimer *timer(QObject *parent, const char *name, int intervalMs)
-{
-    auto *t = named(new QTimer(parent), name);
-    t->setInterval(intervalMs);
-    return t;
-}
-
 // The banner is shown while the window is disabled; its picture keeps its colours then.
 class VividPicture final : public QLabel
 {
@@ -212,7 +205,7 @@ void F_MAIN::buildControls()
     Frame2 = frame(FR_MSG, "Frame2", QString(), true);
     Frame2->setStyleSheet(QStringLiteral("QGroupBox#Frame2 { background: palette(base); "
                                          "border: 2px solid palette(mid); border-radius: 8px; }"));
-    TIM_HIDE_MSG = timer(this, "TIM_HIDE_MSG", 1000);
+    TIM_HIDE_MSG = &m_station->hideMessageTimer();
     auto *frame2Layout = new QVBoxLayout(Frame2);
     PIC_MSG = named(new VividPicture(Frame2), "PIC_MSG");
     PIC_MSG->setMinimumSize(96, 96);
@@ -248,7 +241,7 @@ void F_MAIN::buildControls()
     auto *tcpLayout = new QGridLayout(FR_TCP);
     B_CONNECT_IP = button(FR_TCP, "B_CONNECT_IP", QStringLiteral("Connect"));
     INP_IP = edit(FR_TCP, "INP_IP", QStringLiteral("127.0.0.1"));
-    TCP_SOURCE = named(new TcpLink(this), "TCP_SOURCE");
+    TCP_SOURCE = &m_station->tcp();
     AFF_TCP_STATUS = label(FR_TCP, "AFF_TCP_STATUS", QStringLiteral("Disconnect"));
     Label5 = label(FR_TCP, "Label5", QStringLiteral("Status:"));
     Label6 = label(FR_TCP, "Label6", QStringLiteral("IP address:"));
@@ -291,8 +284,8 @@ void F_MAIN::buildControls()
         hidden->hide();
     pichook = label(FR_TARGET, "pichook", QString());
     pichook->hide();
-    UDP_RX = named(new QUdpSocket(this), "UDP_RX");
-    UDP_TX = named(new QUdpSocket(this), "UDP_TX");
+    UDP_RX = &m_station->udpRx();
+    UDP_TX = &m_station->udpTx();
     FR_ENR_QUALITY = frame(FR_TARGET, "FR_ENR_QUALITY", QString(), false);
     FR_ENR_QUALITY->hide();
     auto *qualityLayout = new QHBoxLayout(FR_ENR_QUALITY);
@@ -329,10 +322,10 @@ void F_MAIN::buildControls()
     AFF_SERIAL_STATUS->setAutoFillBackground(true);
     AFF_SERIAL_STATUS->setStyleSheet(QStringLiteral("background-color: red;"));
     B_RECONNECT = button(FR_SERIAL, "B_RECONNECT", QStringLiteral("Re-Connect"));
-    Serial = named(new SerialLink(this), "Serial");
-    SerialTST = named(new SerialLink(this), "SerialTST");
-    SERIAL_RX = timer(this, "SERIAL_RX", 1);
-    TIM_SERIAL_CONNECT = timer(this, "TIM_SERIAL_CONNECT", 1000);
+    Serial = &m_station->serial();
+    SerialTST = &m_station->serialTst();
+    SERIAL_RX = &m_station->serialRxTimer();
+    TIM_SERIAL_CONNECT = &m_station->serialConnectTimer();
     serialLayout->addWidget(Label1, 0, 0);
     serialLayout->addWidget(INP_SERIAL_PORT, 0, 1);
     serialLayout->addWidget(B_RECONNECT, 0, 2, 2, 1);
@@ -380,7 +373,7 @@ void F_MAIN::buildControls()
         button(FR_MANAGE_USR, "B_SYNCHRONIZE_NEW_UNIT", QStringLiteral("Synchronize a new unit"));
     Label4 = label(FR_MANAGE_USR, "Label4", QStringLiteral("Wait"));
     Label4->hide();
-    TIM_BACKUP = timer(this, "TIM_BACKUP", 0);
+    TIM_BACKUP = &m_station->backupTimer();
     manageLayout->addWidget(Label3[1], 0, 0, 1, 3);
     manageLayout->addWidget(Label7, 1, 0);
     manageLayout->addWidget(INP_USER_NUMBER, 1, 1, 1, 2);

@@ -67,6 +67,13 @@ const QString kIdle = QStringLiteral("99");
 Banner::Banner(F_MAIN &w) : w(w)
 {
     connect(w.TIM_HIDE_MSG, &QTimer::timeout, this, &Banner::TIM_HIDE_MSG_Timer);
+    // A banner line that changes drives the banner.
+    connect(&w.state(), &StationState::changed, this, [this](StationState::Field field) {
+        if (field == StationState::Field::BannerLine1)
+            AFF_MSG_Change(0);
+        else if (field == StationState::Field::BannerLine2)
+            AFF_MSG_Change(1);
+    });
 }
 
 void Banner::AFF_MSG_Change(int Index)

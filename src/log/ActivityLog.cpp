@@ -1,15 +1,11 @@
 #include "log/ActivityLog.h"
 
-#include "app/F_MAIN.h"
 #include "platform/Clock.h"
 #include "platform/SafeFile.h"
+#include "station/StationState.h"
 #include "util/EightBitText.h"
 
-#include <QCheckBox>
 #include <QFileInfo>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
 
 namespace {
 const QByteArray kLineEnd("\r\n");
@@ -23,27 +19,27 @@ QString ActivityLog::fileNameFor(const QDate &day)
 
 QString ActivityLog::fileName() const
 {
-    return fileNameFor(w.clock().now().date());
+    return fileNameFor(m_clock.now().date());
 }
 
 QString ActivityLog::filePath() const
 {
-    return w.AFF_CURDIR->text() + fileName();
+    return m_state.configFolder() + fileName();
 }
 
 QStringList ActivityLog::headerLines() const
 {
-    QStringList lines{w.windowTitle(),
-                      QStringLiteral("Serial COM port number: ") + w.INP_SERIAL_PORT->text()};
-    for (int i = 0; i < w.LST_IP->count(); ++i)
-        lines << w.LST_IP->item(i)->text();
-    if (w.enrollModeSelected()) {
+    QStringList lines{QString::fromLatin1(StationState::kCaption),
+                      QStringLiteral("Serial COM port number: ") + m_state.serialPort()};
+    for (const TargetUnit &target : m_state.targets())
+        lines << target.line;
+    if (m_state.enrollMode()) {
         lines << QStringLiteral("MODE: Enroll");
     } else {
         lines << QStringLiteral("MODE: Read")
-              << QStringLiteral("Server IP: ") + w.AFF_IP_SERVER->text()
-              << QStringLiteral("Prefix: ") + w.INP_PREFIX->text()
-              << QStringLiteral("Suffix: ") + w.INP_SUFFIX->text();
+              << QStringLiteral("Server IP: ") + m_state.lastUser().source
+              << QStringLiteral("Prefix: ") + m_state.prefix()
+              << QStringLiteral("Suffix: ") + m_state.suffix();
     }
     lines << QString(61, QLatin1Char('-'));
     return lines;
@@ -51,12 +47,12 @@ QStringList ActivityLog::headerLines() const
 
 bool ActivityLog::WRITE_LOG(const QString &text)
 {
-    if (!w.SW_LOG->isChecked())
+    if (!m_state.logging())
         return true;
     // The date and time are read once, so a line written on the stroke of midnight goes
     // to the file of the day its time stamp names.
-    const QDateTime now = w.clock().now();
-    const QString path = w.AFF_CURDIR->text() + fileNameFor(now.date());
+    const QDateTime now = m_clock.now();
+    const QString path = m_state.configFolder() + fileNameFor(now.date());
     QByteArray header;
     if (!QFileInfo::exists(path)) {
         for (const QString &line : headerLines())

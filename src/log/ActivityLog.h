@@ -4,14 +4,15 @@
 #include <QString>
 #include <QStringList>
 
-class F_MAIN;
+class Clock;
+class StationState;
 
 // The daily activity log in the configuration folder: one time-stamped line per banner text
 // and per message sent or received, written only while SW_LOG is ticked.
 class ActivityLog
 {
 public:
-    explicit ActivityLog(F_MAIN &w) : w(w) {}
+    ActivityLog(const StationState &state, Clock &clock) : m_state(state), m_clock(clock) {}
 
     // Appends one entry line (with the day's header first when the day's file is new).
     // Returns false when the line could not be written; a failed write never throws.
@@ -24,6 +25,7 @@ public:
     QStringList headerLines() const;
 
 private:
-    F_MAIN &w;
+    const StationState &m_state;
+    Clock &m_clock;
     QString m_lastRefusal; // why the last line was not written, reported once
 };

@@ -1,8 +1,6 @@
 #include "log/BannerLines.h"
 
-#include "app/F_MAIN.h"
-#include "link/Banner.h"
-
+#include "station/StationState.h"
 
 bool BannerLines::AFF_LOG_MSG(const QString &LIGNE, int LINE_NUMBER)
 {
@@ -12,7 +10,7 @@ bool BannerLines::AFF_LOG_MSG(const QString &LIGNE, int LINE_NUMBER)
         return true;
     }
     const int element = LINE_NUMBER - 1;
-    if (element < 0 || element >= int(w.AFF_MSG.size()))
+    if (element < 0 || element >= 3)
         return false;
     setLine(element, LIGNE);
     return true;
@@ -22,9 +20,5 @@ void BannerLines::setLine(int element, const QString &text)
 {
     // Writing the text a line already holds is not a change: the banner is neither
     // restarted nor logged again (bulk collection writes the same line per chunk).
-    if (w.state().bannerLine(element) == text)
-        return;
-    w.state().setBannerLine(element, text);
-    if (element <= 1)
-        w.banner().AFF_MSG_Change(element);
+    m_state.setBannerLine(element, text);
 }

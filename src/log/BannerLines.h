@@ -2,13 +2,14 @@
 
 #include <QString>
 
-class F_MAIN;
+class StationState;
 
-// Puts a text on a banner line. The banner reacts to the change (shows, classifies, logs).
+// Puts a text on a banner line of the state. The banner reacts to the change (shows,
+// classifies, logs).
 class BannerLines
 {
 public:
-    explicit BannerLines(F_MAIN &w) : w(w) {}
+    explicit BannerLines(StationState &state) : m_state(state) {}
 
     // LINE_NUMBER 1 or 2 sets that line, 9999 both; any other number names element
     // LINE_NUMBER - 1 of the label array when it exists (2 is the error frame's label)
@@ -18,5 +19,5 @@ public:
 private:
     void setLine(int element, const QString &text);
 
-    F_MAIN &w;
+    StationState &m_state;
 };

@@ -62,9 +62,9 @@ QList<QByteArray> uploadedData(const QList<QByteArray> &datagrams)
 
 // A station whose source unit is a script on COM1 and whose ticked target is a loopback
 // listener, with waits that serve events at a quarter of their length in real time.
-struct Station
+struct TestStation
 {
-    explicit Station(DatagramListener &target) : f(target.port()), source(f)
+    explicit TestStation(DatagramListener &target) : f(target.port()), source(f)
     {
         f.clock.setRealTimeFactor(0.25);
         if (!f.openSerialPeer(1))
@@ -143,7 +143,7 @@ void TemplateBackupTest::fetchKeepsOnlyTemplatePartsAndUploadsThemThreeTimes()
 
     DatagramListener target;
     QVERIFY(target.bind());
-    Station s(target);
+    TestStation s(target);
     s.tick(QStringLiteral("127.0.0.1"));
     for (int i = 0; i < replyLengths.size(); ++i)
         s.source.replies.append(reply(replyLengths[i], i + 1));
@@ -187,9 +187,9 @@ void TemplateBackupTest::eachWrittenTemplateIsAnnouncedWithItsPathAndAFailedWrit
 
     DatagramListener target;
     QVERIFY(target.bind());
-    Station s(target);
+    TestStation s(target);
     if (!folderPresent)
-        s.w().AFF_DIR_TEMPLATES->setText(s.f.folder() + QStringLiteral("missing/"));
+        s.w().state().setTemplatesFolder(s.f.folder() + QStringLiteral("missing/"));
     s.source.replies = {reply(41, 1), reply(28, 2), reply(16, 3)};
     QStringList line2AtEachRequest;
     s.source.onRequest = [&](const QByteArray &) { line2AtEachRequest.append(line(s.w(), 1)); };
@@ -209,7 +209,7 @@ void TemplateBackupTest::olderTemplatesBeyondTheFetchedOnesStayAndAreUploadedToE
     QVERIFY(first.bind(QHostAddress(QStringLiteral("127.0.0.1"))));
     DatagramListener second;
     QVERIFY(second.bind(QHostAddress(QStringLiteral("127.0.0.2")), first.port()));
-    Station s(first);
+    TestStation s(first);
     s.tick(QStringLiteral("127.0.0.1"));
     s.tick(QStringLiteral("127.0.0.2"));
     const QString folder = s.f.folder();
@@ -243,7 +243,7 @@ void TemplateBackupTest::silentUnitWritesNothingButStoredTemplatesAreStillUpload
 {
     DatagramListener target;
     QVERIFY(target.bind());
-    Station s(target);
+    TestStation s(target);
     s.tick(QStringLiteral("127.0.0.1"));
     const QString folder = s.f.folder();
     writeFile(folder + "12345-01.DAT", "kept one");
@@ -294,9 +294,9 @@ void TemplateBackupTest::userTextWithoutNumericValueDoesNothing()
     QFETCH(QString, user);
     DatagramListener target;
     QVERIFY(target.bind());
-    Station s(target);
+    TestStation s(target);
     s.tick(QStringLiteral("127.0.0.1"));
-    s.w().AFF_MSG[0]->setText(QStringLiteral("line one"));
+    s.w().state().setBannerLine(0, QStringLiteral("line one"));
 
     s.w().templateBackup().backup(user);
 
@@ -330,7 +330,7 @@ void TemplateBackupTest::triggerArmedTwiceWithin200msRunsOneBackup()
 {
     DatagramListener target;
     QVERIFY(target.bind());
-    Station s(target);
+    TestStation s(target);
     s.w().INP_USER_NUMBER->setText(QStringLiteral("12345"));
     TemplateBackup &backup = s.w().templateBackup();
 
@@ -355,7 +355,7 @@ void TemplateBackupTest::triggerArmedDuringABackupRunsItsBackupAfterwardsNotInsi
 {
     DatagramListener target;
     QVERIFY(target.bind());
-    Station s(target);
+    TestStation s(target);
     s.w().INP_USER_NUMBER->setText(QStringLiteral("12345"));
     TemplateBackup &backup = s.w().templateBackup();
     QStringList bannerAtEachRequest;
@@ -367,7 +367,7 @@ void TemplateBackupTest::triggerArmedDuringABackupRunsItsBackupAfterwardsNotInsi
             backup.armTrigger();
         }
     };
-    s.w().AFF_MSG[0]->setText(QStringLiteral("start"));
+    s.w().state().setBannerLine(0, QStringLiteral("start"));
 
     backup.armTrigger();
     backup.TIM_BACKUP_Timer();
@@ -390,7 +390,7 @@ void TemplateBackupTest::backupAskedForDuringABackupRunsAfterIt()
 {
     DatagramListener target;
     QVERIFY(target.bind());
-    Station s(target);
+    TestStation s(target);
     QStringList bannerAtEachRequest;
     s.source.onRequest = [&](const QByteArray &) {
         bannerAtEachRequest.append(line(s.w(), 0));
@@ -399,7 +399,8 @@ void TemplateBackupTest::backupAskedForDuringABackupRunsAfterIt()
             s.w().B_BACKUP_TO_FILE->click();
         }
     };
-    s.w().AFF_MSG[0]->setText(QStringLiteral("start"));
+    s.w().state().setBannerLine(0, QStringLiteral("start"));
+    s.w().state().setBusy(false); // the button is clicked while the banner is up
 
     s.w().templateBackup().backup(QStringLiteral("12345"));
 
@@ -416,7 +417,7 @@ void TemplateBackupTest::hiddenButtonAndListedUsersBackUpTheirUsers()
 {
     DatagramListener target;
     QVERIFY(target.bind());
-    Station s(target);
+    TestStation s(target);
     s.w().INP_USER_NUMBER->setText(QStringLiteral("12345"));
 
     s.w().B_BACKUP_TO_FILE->click();

@@ -287,7 +287,7 @@ void ConfigFileTest::targetLinesBeyondTheLimitAreIgnored()
 void ConfigFileTest::noFileKeepsTheDefaultsAndTheFirstSaveWritesTenLines()
 {
     StationFixture f(freeUdpPort());
-    f.w().AFF_DIR_TEMPLATES->setText(QStringLiteral("elsewhere"));
+    f.w().state().setTemplatesFolder(QStringLiteral("elsewhere"));
 
     f.w().configFile().LOAD_CFG();
 

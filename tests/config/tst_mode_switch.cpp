@@ -33,9 +33,9 @@ bool writeAll(const QString &path, const QByteArray &bytes)
 }
 
 // A station with its window shown (enroll mode needs a visible window) and a free UDP port.
-struct Station
+struct TestStation
 {
-    Station() : f(freeUdpPort()) { f.w().show(); }
+    TestStation() : f(freeUdpPort()) { f.w().show(); }
     F_MAIN &w() { return f.w(); }
     QString passwordFile() { return w().modeSwitch().passwordFilePath(); }
     QByteArray savedModeLine() { return readAll(w().configFile().filePath()).split('\n').value(1); }
@@ -83,7 +83,7 @@ private slots:
 
 void ModeSwitchTest::firstEnrollWithAnEmptyAnswerNeedsNoPasswordFromThenOn()
 {
-    Station s;
+    TestStation s;
     s.f.dialogs.answerInput(QString());
 
     s.w().modeSwitch().select(0);
@@ -107,7 +107,7 @@ void ModeSwitchTest::firstEnrollWithAnEmptyAnswerNeedsNoPasswordFromThenOn()
 
 void ModeSwitchTest::aPasswordOfThreeBlanksIsShownAndStoredEmpty()
 {
-    Station s;
+    TestStation s;
     s.f.dialogs.answerInput(QStringLiteral("   "));
 
     s.w().modeSwitch().select(0);
@@ -132,7 +132,7 @@ void ModeSwitchTest::storedPasswordIsAcceptedInAnyCaseAndWithBlanks_data()
 void ModeSwitchTest::storedPasswordIsAcceptedInAnyCaseAndWithBlanks()
 {
     QFETCH(QString, typed);
-    Station s;
+    TestStation s;
     QVERIFY(writeAll(s.passwordFile(), "Secret\r\n"));
 
     // Choosing enroll mode checks the empty box first: read mode, the password frame waits.
@@ -169,7 +169,7 @@ void ModeSwitchTest::passwordInAnyScriptOpensEnrollModeAfterARestart()
 {
     QFETCH(QString, password);
     QFETCH(QString, typedAfterRestart);
-    Station s;
+    TestStation s;
     s.f.dialogs.answerInput(password);
     s.w().modeSwitch().select(0);
     QCOMPARE(s.f.dialogs.shown().size(), 2);
@@ -178,7 +178,7 @@ void ModeSwitchTest::passwordInAnyScriptOpensEnrollModeAfterARestart()
     QVERIFY(s.inEnrollLayout());
     QCOMPARE(readAll(s.passwordFile()), password.toUtf8() + "\r\n");
 
-    Station restarted;
+    TestStation restarted;
     QVERIFY(QFile::copy(s.passwordFile(), restarted.passwordFile()));
     restarted.w().SW_MODE[0]->click();
     QVERIFY(restarted.inReadLayout()); // the password frame waits
@@ -189,7 +189,7 @@ void ModeSwitchTest::passwordInAnyScriptOpensEnrollModeAfterARestart()
 
 void ModeSwitchTest::wrongPasswordStaysInReadModeAndSavesIt()
 {
-    Station s;
+    TestStation s;
     QVERIFY(writeAll(s.passwordFile(), "Secret\r\n"));
     s.w().SW_MODE[0]->click();
     s.w().INP_PASSWORD->setText(QStringLiteral("Secrets"));
@@ -206,7 +206,7 @@ void ModeSwitchTest::wrongPasswordStaysInReadModeAndSavesIt()
 
 void ModeSwitchTest::readModeShowsTheOwnAddressAndListens()
 {
-    Station s;
+    TestStation s;
     s.w().modeSwitch().select(1);
 
     QVERIFY(s.inReadLayout());
@@ -244,7 +244,7 @@ void ModeSwitchTest::resetPasswordAsksFirst_data()
 void ModeSwitchTest::resetPasswordAsksFirst()
 {
     QFETCH(bool, yes);
-    Station s;
+    TestStation s;
     QVERIFY(writeAll(s.passwordFile(), "Secret\r\n"));
     s.w().INP_PASSWORD->setText(QStringLiteral("secret"));
     s.w().modeSwitch().select(0);
@@ -275,7 +275,7 @@ void ModeSwitchTest::resetPasswordAsksFirst()
 
 void ModeSwitchTest::leavingThePrefixOrSuffixSavesTheFile()
 {
-    Station s;
+    TestStation s;
     const QString cfg = s.w().configFile().filePath();
     for (QLineEdit *box : {s.w().INP_PREFIX, s.w().INP_SUFFIX}) {
         QFile::remove(cfg);

@@ -75,8 +75,8 @@ int main(int argc, char *argv[])
     TestClock clock;
     ScriptedDialogs dialogs;
     F_MAIN w(options, StationPlatform{clock, dialogs});
-    w.AFF_CURDIR->setText(folder);
-    w.AFF_DIR_TEMPLATES->setText(folder);
+    w.state().setConfigFolder(folder);
+    w.state().setTemplatesFolder(folder);
 
     QString path;
     Save save;

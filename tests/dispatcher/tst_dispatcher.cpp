@@ -60,8 +60,8 @@ private slots:
         f = std::make_unique<StationFixture>();
         QVERIFY(f->openSerialPeer());
         f->w().SW_MODE[0]->setChecked(true);
-        f->w().AFF_MSG[0]->clear();
-        f->w().AFF_MSG[1]->clear();
+        f->w().state().setBannerLine(0, QString());
+        f->w().state().setBannerLine(1, QString());
     }
     void cleanup() { f.reset(); }
 
@@ -137,7 +137,7 @@ private slots:
     {
         QFETCH(QByteArray, frame);
         f->w().INP_USER_NUMBER->setText(QStringLiteral("777"));
-        f->w().AFF_MSG[1]->setText(QStringLiteral("Delete User: 777"));
+        f->w().state().setBannerLine(1, QStringLiteral("Delete User: 777"));
         poll(frame);
         QCOMPARE(line(0), QStringLiteral("User 777 deleted"));
         QCOMPARE(line(1), QString());

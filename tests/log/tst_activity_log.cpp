@@ -79,7 +79,7 @@ private slots:
         QFETCH(QStringList, targets);
         QFETCH(QByteArray, expected);
         f->w().SW_MODE[readMode ? 1 : 0]->setChecked(true);
-        f->w().AFF_IP_SERVER->setText(QStringLiteral("192.0.2.5"));
+        f->w().state().setLastUser({{}, {}, {}, QStringLiteral("192.0.2.5")});
         f->w().INP_PREFIX->setText(QStringLiteral("<"));
         for (const QString &t : targets)
             f->w().LST_IP->addItem(t);
@@ -152,9 +152,9 @@ private slots:
     void failedWriteIsReportedAndTheStationGoesOn()
     {
         f->enableLog();
-        f->w().AFF_CURDIR->setText(f->folder() + QStringLiteral("missing/"));
+        f->w().state().setConfigFolder(f->folder() + QStringLiteral("missing/"));
         QVERIFY(!f->w().activityLog().WRITE_LOG(QStringLiteral("lost")));
-        f->w().AFF_CURDIR->setText(f->folder());
+        f->w().state().setConfigFolder(f->folder());
         QVERIFY(f->w().activityLog().WRITE_LOG(QStringLiteral("kept")));
         QVERIFY(fileOf(9).endsWith("14:03:27 kept\r\n"));
     }
@@ -181,8 +181,8 @@ private slots:
         QFETCH(int, lineNumber);
         QFETCH(bool, accepted);
         QFETCH(QStringList, captions);
-        f->w().AFF_MSG[0]->clear();
-        f->w().AFF_MSG[1]->clear();
+        f->w().state().setBannerLine(0, QString());
+        f->w().state().setBannerLine(1, QString());
         QCOMPARE(f->w().bannerLines().AFF_LOG_MSG(QStringLiteral("text"), lineNumber), accepted);
         for (int i = 0; i < 3; ++i)
             QCOMPARE(f->w().AFF_MSG[i]->text(), captions[i]);

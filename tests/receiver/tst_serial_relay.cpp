@@ -40,7 +40,7 @@ void SerialRelayTest::stalledSerialLineBoundsTheBacklogAndRelayResumesWhole()
 {
     StationFixture f(freeUdpPort());
     QDir(f.folder()).mkdir(QStringLiteral("templates"));
-    f.w().AFF_DIR_TEMPLATES->setText(f.folder() + QStringLiteral("templates/"));
+    f.w().state().setTemplatesFolder(f.folder() + QStringLiteral("templates/"));
     RawSerialPeer unit; // reads nothing until told
     const QString link = f.folder() + QStringLiteral("COM7");
     QVERIFY(unit.open(link));

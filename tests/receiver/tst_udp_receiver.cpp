@@ -60,7 +60,7 @@ struct ReadModeStation
     {
         QDir(f.folder()).mkdir(QStringLiteral("templates"));
         templates = f.folder() + QStringLiteral("templates/");
-        f.w().AFF_DIR_TEMPLATES->setText(templates);
+        f.w().state().setTemplatesFolder(templates);
         if (serialPeer)
             QVERIFY(f.openSerialPeer());
         f.enableLog();

@@ -95,7 +95,7 @@ struct ReadModeStation
     {
         QDir(f.folder()).mkdir(QStringLiteral("templates"));
         templates = f.folder() + QStringLiteral("templates/");
-        f.w().AFF_DIR_TEMPLATES->setText(templates);
+        f.w().state().setTemplatesFolder(templates);
         f.enableLog();
         f.w().modeSwitch().select(1);
         QCOMPARE(f.w().UDP_RX->state(), QAbstractSocket::BoundState);

@@ -106,7 +106,7 @@ void StartupTest::formLoadOpensTheUnitOnCom1AndHandshakesAtOnce()
     QSignalSpy requests(&unit, &SimulatedUnit::requestReceived);
     QVERIFY(writeConfig(f.folder(), "1", " 0 "));
     f.dialogs.answerInput(QString()); // no enroll password
-    f.w().AFF_CURDIR->setText(QStringLiteral("CURDIR"));
+    f.w().state().setConfigFolder(QStringLiteral("CURDIR"));
 
     QVERIFY(f.w().startup().Form_Load());
     QVERIFY(f.w().SERIAL_RX->isActive());

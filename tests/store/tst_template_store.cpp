@@ -139,7 +139,7 @@ private slots:
         QFETCH(QString, folder);
         StationFixture f;
         putFile(f.folder() + "5-01.DAT", "old");
-        f.w().AFF_DIR_TEMPLATES->setText(folder.isEmpty() ? QString() : f.folder() + folder);
+        f.w().state().setTemplatesFolder(folder.isEmpty() ? QString() : f.folder() + folder);
         TemplateStore &store = f.w().templateStore();
 
         QVERIFY(!store.write(QStringLiteral("5"), 1, "new"));
@@ -156,7 +156,7 @@ private slots:
     {
         StationFixture f;
         putFile(f.folder() + "notafolder", "keep");
-        f.w().AFF_DIR_TEMPLATES->setText(f.folder() + "notafolder/");
+        f.w().state().setTemplatesFolder(f.folder() + "notafolder/");
 
         QVERIFY(!f.w().templateStore().write(QStringLiteral("5"), 1, "new"));
         QVERIFY(f.w().templateStore().listAll().isEmpty());
@@ -218,7 +218,7 @@ private slots:
         QVERIFY(QDir(f.folder()).mkdir(QStringLiteral("a")));
         const QString inner = f.folder() + "inner/";
         QVERIFY(QDir().mkpath(inner));
-        f.w().AFF_DIR_TEMPLATES->setText(inner);
+        f.w().state().setTemplatesFolder(inner);
         const QStringList before = folderNames(f.folder());
 
         QVERIFY(!f.w().templateStore().write(user, 1, "x"));

@@ -28,8 +28,8 @@ StationFixture::StationFixture(quint16 udpPort, quint16 tcpPort,
     m_window->setScriptLauncher(scripts);
     stopTimers();
     w().keyboardWedge().setKeyboardOutput(&keyboard);
-    w().AFF_CURDIR->setText(m_folder);
-    w().AFF_DIR_TEMPLATES->setText(m_folder);
+    w().state().setConfigFolder(m_folder);
+    w().state().setTemplatesFolder(m_folder);
     w().TRELVANE_LOAD = F_MAIN::True;
 }
 

@@ -168,7 +168,7 @@ void UnplugTest::lineVanishingDuringABackupEndsItAndTheUnitIsGreetedWhenBack()
     // The line comes back: the next supervision tick opens it and greets the unit.
     QTRY_COMPARE_WITH_TIMEOUT(replugged.count(), 1, 5000);
     const int before = int(requests.count());
-    w.AFF_MSG[0]->clear();
+    w.state().setBannerLine(0, QString());
     w.supervision().TIM_SERIAL_CONNECT_Timer();
     QCOMPARE(w.AFF_SERIAL_STATUS->text(), QStringLiteral("Connected"));
     QTRY_COMPARE(requests.count(), before + 1);
@@ -211,7 +211,7 @@ void UnplugTest::closedPseudoTerminalDuringABackupEndsItAndTheUnitIsGreetedWhenB
     source.onRequest = {};
     source.replies = {handshakeReply};
     QVERIFY(f.peer().open(link));
-    w.AFF_MSG[0]->clear();
+    w.state().setBannerLine(0, QString());
     w.supervision().TIM_SERIAL_CONNECT_Timer();
     QCOMPARE(w.AFF_SERIAL_STATUS->text(), QStringLiteral("Connected"));
     QTRY_COMPARE(w.AFF_MSG[0]->text(), kEstablished);
@@ -269,7 +269,7 @@ void UnplugTest::lineVanishingDuringANewUnitSynchronizationToTheLocalUnitEndsIt(
 
     QTRY_COMPARE_WITH_TIMEOUT(replugged.count(), 1, 5000);
     const int before = int(requests.count());
-    w.AFF_MSG[0]->clear();
+    w.state().setBannerLine(0, QString());
     w.supervision().TIM_SERIAL_CONNECT_Timer();
     QCOMPARE(w.AFF_SERIAL_STATUS->text(), QStringLiteral("Connected"));
     QTRY_COMPARE(requests.count(), before + 1);
@@ -350,7 +350,7 @@ void UnplugTest::lineVanishingDuringTheUserListPagesEndsTheReadAndTheUnitIsGreet
         w.supervision().TIM_SERIAL_CONNECT_Timer();
     }
     QCOMPARE(w.AFF_SERIAL_STATUS->text(), QStringLiteral("Connected"));
-    w.AFF_MSG[0]->clear();
+    w.state().setBannerLine(0, QString());
     QTRY_COMPARE(w.AFF_MSG[0]->text(), kEstablished);
     QVERIFY(countContaining(f.logLines().mid(logBefore),
                             QStringLiteral("TX_SERIAL: ") + TRACE_TEXT(Frame::handshake())) >= 1);

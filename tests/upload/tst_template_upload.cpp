@@ -177,8 +177,8 @@ void TemplateUploadTest::userNumberThatCannotTravelSendsNothingAndLeavesTheBanne
     QVERIFY(target.bind());
     StationFixture f(target.port());
     const QString path = writeFile(f.folder() + QStringLiteral("1-01.DAT"), "template");
-    f.w().AFF_MSG[0]->setText(QStringLiteral("line one"));
-    f.w().AFF_MSG[1]->setText(QStringLiteral("line two"));
+    f.w().state().setBannerLine(0, QStringLiteral("line one"));
+    f.w().state().setBannerLine(1, QStringLiteral("line two"));
 
     QVERIFY(!f.w().templateUpload().UPLOAD_TEMPLATE(user, path, QStringLiteral("127.0.0.1"),
                                                     QStringLiteral("x"), 1));
@@ -271,7 +271,7 @@ void TemplateUploadTest::unreadableFileSendsNothingAndIsLogged()
     QVERIFY(udp.bind());
     StationFixture f(udp.port());
     f.enableLog();
-    f.w().AFF_MSG[0]->setText(QStringLiteral("line one"));
+    f.w().state().setBannerLine(0, QStringLiteral("line one"));
 
     // Headers without their data would make the target take the next upload's first
     // datagram as this template: nothing at all goes out.
