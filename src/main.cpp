@@ -2,7 +2,7 @@
 #include "app/F_MAIN.h"
 #include "app/Startup.h"
 #include "platform/Clock.h"
-#include "platform/Dialogs.h"
+#include "app/QtDialogs.h"
 
 #include <QApplication>
 #include <QDir>

@@ -27,8 +27,36 @@
 #include "sync/UdpReceiver.h"
 #include "sync/UnitUserList.h"
 
+#include "platform/DesktopDisplay.h"
+
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QRadioButton>
+
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+#include <QtGui/qguiapplication_platform.h>
+#include <X11/Xlib.h>
+#endif
+
+namespace {
+
+// Typing into other programs goes to the desktop the window is on.
+DesktopDisplay desktopOfTheWindows()
+{
+    DesktopDisplay desktop{QGuiApplication::platformName(), {}};
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    auto *native =
+        qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (Display *display = native ? native->display() : nullptr)
+        desktop.displayName = DisplayString(display);
+#endif
+    return desktop;
+}
+
+// Before main(): a part may ask for the desktop before the window is built.
+const bool kDesktopQueryInstalled = (setDesktopDisplayQuery(&desktopOfTheWindows), true);
+
+} // namespace
 
 F_MAIN::F_MAIN(const StationOptions &options, const StationPlatform &platform)
     : m_station(std::make_unique<Station>(options, platform))

@@ -2,8 +2,6 @@
 
 #include <QString>
 
-class QWidget;
-
 // Modal operator dialogs and the system beep. The station asks through this interface so
 // that tests can answer in place of a person.
 class Dialogs
@@ -34,23 +32,4 @@ public:
         for (int i = 0; i < times; ++i)
             beep();
     }
-};
-
-// The real dialogs, modal over the given window.
-class QtDialogs final : public Dialogs
-{
-public:
-    void setParentWindow(QWidget *parent) { m_parent = parent; }
-
-    QString inputBox(const QString &prompt, const QString &title,
-                     const QString &preset = QString()) override;
-    Answer messageBox(const QString &text, const QString &title, Icon icon,
-                      Buttons buttons = Buttons::Ok) override;
-    Answer question(const QString &text, const QString &title) override;
-    void beep() override;
-
-private:
-    QWidget *parentWindow() const;
-
-    QWidget *m_parent = nullptr;
 };

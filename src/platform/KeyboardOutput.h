@@ -3,8 +3,12 @@
 #include "platform/KeyAction.h"
 
 #include <QString>
-#include <QWindow>
+#include <QtGlobal>
 #include <memory>
+
+// A window of the desktop, as Qt Gui names it (the same type); declared here so that the
+// station's core needs no Qt Gui.
+using WId = quintptr;
 
 // Typing into the application that has the keyboard focus, as the desktop lets a program do
 // it. The read-mode keyboard wedge types through this interface; tests use ScriptedKeyboard.

@@ -1,12 +1,12 @@
 #include "platform/XTestKeyboard.h"
 
+#include "platform/DesktopDisplay.h"
+
 #include <QDeadlineTimer>
-#include <QGuiApplication>
 #include <QHash>
 #include <QList>
 #include <QThread>
 #include <QTimer>
-#include <QtGui/qguiapplication_platform.h>
 
 #include <algorithm>
 
@@ -234,17 +234,15 @@ struct XTestKeyboard::X
 
 XTestKeyboard::XTestKeyboard()
 {
-    const QString platform = QGuiApplication::platformName();
+    const DesktopDisplay desktop = desktopDisplay();
+    const QString &platform = desktop.platformName;
     if (platform.startsWith(QLatin1String("wayland"))) {
         m_unavailable = QStringLiteral("This Wayland desktop lets no program type into other "
                                        "programs: log in to an X11 (Xorg) session to have "
                                        "user numbers typed.");
         return;
     }
-    auto *native =
-        qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    Display *qtDisplay = native ? native->display() : nullptr;
-    if (!qtDisplay) {
+    if (desktop.displayName.isEmpty()) {
         m_unavailable = QStringLiteral("The station runs without an X11 display (platform "
                                        "\"%1\"): start it on the desktop where user numbers "
                                        "are to be typed.")
@@ -253,12 +251,12 @@ XTestKeyboard::XTestKeyboard()
     }
     x = std::make_unique<X>();
     // A connection of our own: the keyboard events read here never reach Qt's.
-    x->dpy = XOpenDisplay(DisplayString(qtDisplay));
+    x->dpy = XOpenDisplay(desktop.displayName.constData());
     if (!x->dpy) {
         m_unavailable = QStringLiteral("The station cannot open the X11 display %1 a second "
                                        "time: check the display's access rights (xhost, "
                                        "XAUTHORITY).")
-                            .arg(QString::fromLocal8Bit(DisplayString(qtDisplay)));
+                            .arg(QString::fromLocal8Bit(desktop.displayName));
         x.reset();
         return;
     }

@@ -4,7 +4,7 @@
 #include "link/Frame.h"
 #include "link/ReceiveDispatcher.h"
 #include "link/SerialLink.h"
-#include "platform/Dialogs.h"
+#include "app/QtDialogs.h"
 #include "support/StationFixture.h"
 #include "util/TextNumber.h"
 

@@ -1,5 +1,6 @@
 #include "config/ConfigFile.h"
 #include "config/TargetList.h"
+#include "app/QtDialogs.h"
 #include "support/StationFixture.h"
 
 #include <QApplication>

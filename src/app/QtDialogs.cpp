@@ -1,4 +1,4 @@
-#include "platform/Dialogs.h"
+#include "app/QtDialogs.h"
 
 #include <QApplication>
 #include <QInputDialog>
