@@ -41,8 +41,9 @@ endfunction()
 trelvane_install_compressed(changelog.Debian ${pkgdoc})
 trelvane_install_compressed(trelvane-unit.1 /usr/share/man/man1)
 trelvane_install_compressed(TrelvaneEnrollment.1 /usr/share/man/man1)
+trelvane_install_compressed(trelvane-station.1 /usr/share/man/man1)
 set(compressed ${pkgbuild}/changelog.Debian.gz ${pkgbuild}/trelvane-unit.1.gz
-    ${pkgbuild}/TrelvaneEnrollment.1.gz)
+    ${pkgbuild}/TrelvaneEnrollment.1.gz ${pkgbuild}/trelvane-station.1.gz)
 add_custom_target(package_documents ALL DEPENDS ${compressed})
 
 set(CPACK_GENERATOR DEB)
