@@ -262,6 +262,7 @@ private:
     void connectHandlers();
 
     bool m_showingTargets = false; // the list is being drawn from the state
+    bool m_takingTargets = false;  // the state is taking a change of the list
 
     std::unique_ptr<SourceSender> m_sender;
     std::unique_ptr<ReceiveDispatcher> m_dispatcher;

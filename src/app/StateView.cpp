@@ -138,15 +138,39 @@ void F_MAIN::bindState()
         if (on)
             m_state.setMode(StationState::Mode::Read);
     });
-    const auto takeTargets = [this] {
+    // The list tells what changed; the state takes just that, so that a list of thousands of
+    // lines is not copied at each line.
+    const auto targetAt = [this](int row) {
+        const QListWidgetItem *item = LST_IP->item(row);
+        return TargetUnit{item->text(), item->checkState() == Qt::Checked};
+    };
+    connect(LST_IP, &QListWidget::itemChanged, this, [this, targetAt](QListWidgetItem *item) {
         if (m_showingTargets)
             return;
+        const QScopedValueRollback taking(m_takingTargets, true);
+        m_state.setTarget(LST_IP->row(item), targetAt(LST_IP->row(item)));
+    });
+    connect(LST_IP->model(), &QAbstractItemModel::rowsInserted, this,
+            [this, targetAt](const QModelIndex &, int first, int last) {
+                if (m_showingTargets)
+                    return;
+                const QScopedValueRollback taking(m_takingTargets, true);
+                for (int row = first; row <= last; ++row)
+                    m_state.insertTarget(row, targetAt(row));
+            });
+    connect(LST_IP->model(), &QAbstractItemModel::rowsRemoved, this,
+            [this](const QModelIndex &, int first, int last) {
+                if (m_showingTargets)
+                    return;
+                const QScopedValueRollback taking(m_takingTargets, true);
+                m_state.removeTargets(first, last - first + 1);
+            });
+    connect(LST_IP->model(), &QAbstractItemModel::modelReset, this, [this] {
+        if (m_showingTargets)
+            return;
+        const QScopedValueRollback taking(m_takingTargets, true);
         m_state.setTargets(targetsShownIn(LST_IP));
-    };
-    connect(LST_IP, &QListWidget::itemChanged, this, takeTargets);
-    connect(LST_IP->model(), &QAbstractItemModel::rowsInserted, this, takeTargets);
-    connect(LST_IP->model(), &QAbstractItemModel::rowsRemoved, this, takeTargets);
-    connect(LST_IP->model(), &QAbstractItemModel::modelReset, this, takeTargets);
+    });
     connect(LST_IP, &QListWidget::itemSelectionChanged, this, [this] {
         if (!m_showingTargets)
             m_state.setCurrentTarget(selectedRow(LST_IP));
@@ -258,7 +282,8 @@ void F_MAIN::showStateField(StationState::Field field)
         FR_READ_MODE->setToolTip(m_state.typingProblem());
         break;
     case Field::Targets:
-        showTargets();
+        if (!m_takingTargets) // the list itself reported the change
+            showTargets();
         break;
     case Field::CurrentTarget:
         if (selectedRow(LST_IP) != m_state.currentTarget()) {

@@ -165,6 +165,28 @@ void StationState::setTargetTicked(int row, bool ticked)
     emit changed(Field::Targets);
 }
 
+void StationState::setTarget(int row, const TargetUnit &target)
+{
+    if (row < 0 || row >= m_targets.size() || m_targets[row] == target)
+        return;
+    m_targets[row] = target;
+    emit changed(Field::Targets);
+}
+
+void StationState::insertTarget(int row, const TargetUnit &target)
+{
+    m_targets.insert(qBound(0, row, int(m_targets.size())), target);
+    emit changed(Field::Targets);
+}
+
+void StationState::removeTargets(int row, int count)
+{
+    if (row < 0 || count <= 0 || row >= m_targets.size())
+        return;
+    m_targets.remove(row, qMin(count, int(m_targets.size()) - row));
+    emit changed(Field::Targets);
+}
+
 void StationState::setCurrentTarget(int row)
 {
     assign(m_currentTarget, row >= 0 ? row : -1, Field::CurrentTarget);

@@ -149,6 +149,11 @@ public:
     const QList<TargetUnit> &targets() const { return m_targets; }
     void setTargets(const QList<TargetUnit> &targets);
     void setTargetTicked(int row, bool ticked);
+    // One line changed, inserted or removed: no copy of the whole list (it may hold
+    // thousands of lines).
+    void setTarget(int row, const TargetUnit &target);
+    void insertTarget(int row, const TargetUnit &target);
+    void removeTargets(int row, int count);
     int currentTarget() const { return m_currentTarget; }
     void setCurrentTarget(int row);
 
