@@ -31,6 +31,7 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QPushButton>
 #include <QRadioButton>
 
 #if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
@@ -81,10 +82,20 @@ F_MAIN::~F_MAIN()
 void F_MAIN::createParts()
 {
     // Constructors only connect signals; no part calls another before all exist.
-    m_sender = std::make_unique<SourceSender>(*this);
-    m_dispatcher = std::make_unique<ReceiveDispatcher>(*this);
-    m_supervision = std::make_unique<Supervision>(*this);
-    m_banner = std::make_unique<Banner>(*this);
+    // -- Source link (link/, log/):
+    Station &s = station();
+    m_sender = std::make_unique<SourceSender>(s.state(), s.activityLog(), s.serial(), s.tcp());
+    m_dispatcher =
+        std::make_unique<ReceiveDispatcher>(s.state(), s.activityLog(), s.bannerLines(), s.waits(),
+                                            s.serial(), s.tcp(), s.serialRxTimer());
+    m_supervision = std::make_unique<Supervision>(s.state(), s.options(), s.clock(),
+                                                  s.activityLog(), s.bannerLines(), s.waits(),
+                                                  s.serial(), s.tcp(), s.serialConnectTimer());
+    m_banner = std::make_unique<Banner>(s.state(), s.dialogs(), s.activityLog(), s.bannerLines(),
+                                        s.hideMessageTimer());
+    m_keyboardWedge = std::make_unique<KeyboardWedge>(s.state(), s.clock(), s.activityLog(),
+                                                      s.bannerLines(), *m_dispatcher);
+
     m_templateStore = std::make_unique<TemplateStore>(*this);
     m_enrollment = std::make_unique<Enrollment>(*this);
     m_userDeletion = std::make_unique<UserDeletion>(*this);
@@ -96,7 +107,6 @@ void F_MAIN::createParts()
     m_startup = std::make_unique<Startup>(*this);
     m_trayIcon = std::make_unique<TrayIcon>(*this);
     m_udpReceiver = std::make_unique<UdpReceiver>(*this);
-    m_keyboardWedge = std::make_unique<KeyboardWedge>(*this);
     m_templateNumberRequest = std::make_unique<TemplateNumberRequest>(*this);
     m_unitUserList = std::make_unique<UnitUserList>(*this);
     m_newUnitSync = std::make_unique<NewUnitSync>(*this);
@@ -108,6 +118,14 @@ void F_MAIN::wireParts()
     // What one part asks of another that it does not own or that sits above it: the part
     // emits a signal, connected here.
     // -- Source link (link/, log/):
+    connect(m_supervision.get(), &Supervision::ticked, this, [this] { m_trayIcon->add(); });
+    connect(m_supervision.get(), &Supervision::greetingWanted, this, [this] {
+        m_enrollment->SOURCE_COMMAND(QStringLiteral("99999"), QStringLiteral("INIT"));
+    });
+    connect(m_supervision.get(), &Supervision::settingsChanged, this,
+            [this] { m_configFile->B_SAVE_CFG_Click(); });
+    connect(m_dispatcher.get(), &ReceiveDispatcher::enrolledUserHeard, this,
+            [this] { m_templateBackup->armTrigger(); });
 
     // -- Enrollment and user management (enroll/):
 
@@ -119,6 +137,10 @@ void F_MAIN::wireParts()
 void F_MAIN::connectHandlers()
 {
     // -- Source link (link/, log/):
+    connect(B_RECONNECT, &QPushButton::clicked, this, &F_MAIN::B_RECONNECT_Click);
+    connect(B_CONNECT_IP, &QPushButton::clicked, this, &F_MAIN::B_CONNECT_IP_Click);
+    for (int i = 0; i < int(SW_COMM.size()); ++i)
+        connect(SW_COMM[i], &QRadioButton::clicked, this, [this, i] { SW_COMM_Click(i); });
 
     // -- Enrollment and user management (enroll/):
 
@@ -128,6 +150,20 @@ void F_MAIN::connectHandlers()
 }
 
 // -- Handlers of the source link (link/, log/):
+void F_MAIN::B_RECONNECT_Click()
+{
+    m_supervision->B_RECONNECT_Click();
+}
+
+void F_MAIN::B_CONNECT_IP_Click()
+{
+    m_supervision->B_CONNECT_IP_Click();
+}
+
+void F_MAIN::SW_COMM_Click(int Index)
+{
+    m_supervision->SW_COMM_Click(Index);
+}
 
 // -- Handlers of enrollment and user management (enroll/):
 

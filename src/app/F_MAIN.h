@@ -235,6 +235,9 @@ public:
 
     // The controls' handlers, each forwarding to the part that does the work.
     // -- Source link (link/, log/):
+    void B_RECONNECT_Click();
+    void B_CONNECT_IP_Click();
+    void SW_COMM_Click(int Index);
 
     // -- Enrollment and user management (enroll/):
 
@@ -263,6 +266,9 @@ private:
 
     bool m_showingTargets = false; // the list is being drawn from the state
     bool m_takingTargets = false;  // the state is taking a change of the list
+    // Source link: the window was disabled and not drawn so since; the next immediate
+    // drawing draws all of it, later ones only the banner (the rest does not change).
+    bool m_disabledWindowUndrawn = false;
 
     std::unique_ptr<SourceSender> m_sender;
     std::unique_ptr<ReceiveDispatcher> m_dispatcher;

@@ -6,13 +6,17 @@
 #include "config/TargetEntry.h"
 
 #include <QCheckBox>
+#include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopedValueRollback>
+
+#include <utility>
 
 namespace {
 
@@ -76,6 +80,30 @@ int selectedRow(const QListWidget *list)
     return selected.isEmpty() ? -1 : list->row(selected.first());
 }
 
+// Writes into the state whether read mode's frame was shown or hidden by a call of its own
+// (not with its parent): what QWidget::isHidden() answers.
+class ReadModeFrameWatcher : public QObject
+{
+public:
+    ReadModeFrameWatcher(QWidget *frame, StationState &state) : QObject(frame), m_state(&state)
+    {
+        frame->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        // The window's controls outlive the state when it is torn down.
+        if (m_state &&
+            (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent))
+            m_state->setReadModeShown(!static_cast<QWidget *>(watched)->isHidden());
+        return false;
+    }
+
+private:
+    QPointer<StationState> m_state;
+};
+
 } // namespace
 
 void F_MAIN::bindState()
@@ -106,8 +134,8 @@ void F_MAIN::bindState()
     connect(&m_state, &StationState::changed, this, &F_MAIN::showStateField);
     connect(&m_state, &StationState::focusRequested, this, &F_MAIN::focusField);
     connect(&m_state, &StationState::showNow, this, [this] {
-        // Once the window is disabled only the banner changes.
-        if (isEnabled())
+        // Once the window is disabled and drawn so, only the banner changes.
+        if (isEnabled() || std::exchange(m_disabledWindowUndrawn, false))
             repaint();
         else
             FR_MSG->repaint();
@@ -174,6 +202,19 @@ void F_MAIN::bindState()
     connect(LST_IP, &QListWidget::itemSelectionChanged, this, [this] {
         if (!m_showingTargets)
             m_state.setCurrentTarget(selectedRow(LST_IP));
+    });
+
+    // -- Source link (link/):
+    m_state.setReadModeShown(!FR_READ_MODE->isHidden());
+    // Parts that lay out the modes still show and hide the frame themselves.
+    new ReadModeFrameWatcher(FR_READ_MODE, m_state);
+    connect(&m_state, &StationState::changed, this, [this](StationState::Field field) {
+        using Field = StationState::Field;
+        if (field == Field::Busy && m_state.busy())
+            m_disabledWindowUndrawn = true;
+        // A screen reader reads the banner out with its new lines.
+        if (field == Field::BannerLine1 || field == Field::BannerLine2)
+            announceLiveRegion(FR_MSG);
     });
 }
 
@@ -302,6 +343,16 @@ void F_MAIN::showStateField(StationState::Field field)
     case Field::ListingUsers:
         B_VIEW_TEMPLATES->setVisible(m_state.listingUsers() != StationState::Listing::SourceUnit);
         B_TCP_VIEW_USR_LST->setVisible(m_state.listingUsers() != StationState::Listing::TargetUnit);
+        break;
+    // -- Source link (link/):
+    case Field::ReadModeShown:
+        FR_READ_MODE->setVisible(m_state.readModeShown());
+        break;
+    case Field::PrefixProblem:
+        INP_PREFIX->setToolTip(m_state.prefixProblem());
+        break;
+    case Field::SuffixProblem:
+        INP_SUFFIX->setToolTip(m_state.suffixProblem());
         break;
     }
 }

@@ -1,15 +1,11 @@
 #include "link/Banner.h"
 
-#include "app/F_MAIN.h"
-#include "app/LiveValue.h"
 #include "log/ActivityLog.h"
-#include "platform/Clock.h"
+#include "log/BannerLines.h"
 #include "platform/Dialogs.h"
+#include "station/StationState.h"
 #include "util/NumericValue.h"
 
-#include <QCheckBox>
-#include <QGroupBox>
-#include <QLabel>
 #include <QTimer>
 #include <array>
 #include <initializer_list>
@@ -64,11 +60,13 @@ const QString kIdle = QStringLiteral("99");
 
 } // namespace
 
-Banner::Banner(F_MAIN &w) : w(w)
+Banner::Banner(StationState &state, Dialogs &dialogs, ActivityLog &activityLog,
+               BannerLines &bannerLines, QTimer &hideTimer)
+    : m_state(state), m_dialogs(dialogs), m_activityLog(activityLog), m_bannerLines(bannerLines)
 {
-    connect(w.TIM_HIDE_MSG, &QTimer::timeout, this, &Banner::TIM_HIDE_MSG_Timer);
+    connect(&hideTimer, &QTimer::timeout, this, &Banner::TIM_HIDE_MSG_Timer);
     // A banner line that changes drives the banner.
-    connect(&w.state(), &StationState::changed, this, [this](StationState::Field field) {
+    connect(&state, &StationState::changed, this, [this](StationState::Field field) {
         if (field == StationState::Field::BannerLine1)
             AFF_MSG_Change(0);
         else if (field == StationState::Field::BannerLine2)
@@ -80,36 +78,30 @@ void Banner::AFF_MSG_Change(int Index)
 {
     if (Index < 0 || Index > 1)
         return; // only the two banner lines drive the banner
-    w.state().setBannerShown(true);
-    w.TIM_HIDE_MSG_Tag = QStringLiteral("0");
-    w.state().setBannerPicture(-1);
+    m_state.setBannerShown(true);
+    m_state.bannerCountdown = QStringLiteral("0");
+    m_state.setBannerPicture(-1);
     classify();
     // No input while an operation is under way; the countdown enables the window again.
-    // Painted at once, as waits that serve no events may follow. Once the window is
-    // disabled only the banner changes, so only the banner is painted again.
-    if (!w.state().busy()) {
-        w.state().setBusy(true);
-        w.repaint();
-    } else {
-        w.FR_MSG->repaint();
-    }
-    w.WRITE_LOG(w.AFF_MSG[Index]->text());
-    announceLiveRegion(w.FR_MSG);
+    // Drawn at once, as waits that serve no events may follow.
+    m_state.setBusy(true);
+    emit m_state.showNow();
+    m_activityLog.WRITE_LOG(m_state.bannerLine(Index));
 }
 
 void Banner::classify()
 {
-    const QString line1 = w.AFF_MSG[0]->text().toUpper();
-    const QString line2 = w.AFF_MSG[1]->text().toUpper();
+    const QString line1 = m_state.bannerLine(0).toUpper();
+    const QString line2 = m_state.bannerLine(1).toUpper();
     for (const Row &row : kRows) {
         if (!containsAny(line1, row.line1) && !containsAny(line2, row.line2))
             continue;
         if (row.countdown)
-            w.TIM_HIDE_MSG_Tag = QLatin1String(row.countdown);
+            m_state.bannerCountdown = QLatin1String(row.countdown);
         showPicture(row.picture);
         if (row.alarm) {
-            w.SHOW_MAIN_WINDOW();
-            w.dialogs().beep(3);
+            emit m_state.windowWanted();
+            m_dialogs.beep(3);
         }
         return;
     }
@@ -117,42 +109,43 @@ void Banner::classify()
 
 void Banner::showPicture(int element)
 {
-    w.state().setBannerPicture(element);
+    m_state.setBannerPicture(element);
 }
 
 QString Banner::logCaption() const
 {
-    return QStringLiteral("Log activity to ") + w.activityLog().fileName();
+    return QStringLiteral("Log activity to ") + m_activityLog.fileName();
 }
 
 void Banner::TIM_HIDE_MSG_Timer()
 {
     // The check box names the file being written, also after midnight.
     const QString caption = logCaption();
-    w.state().setLogCaption(caption);
+    m_state.setLogCaption(caption);
 
-    const double countdown = numericValue(w.TIM_HIDE_MSG_Tag);
+    const double countdown = numericValue(m_state.bannerCountdown);
     if (countdown > kActOnCountdown)
         return; // idle
     if (countdown == kActOnCountdown)
         timeOutOrHide();
     // Re-read: the lines written above may have restarted the countdown.
-    w.TIM_HIDE_MSG_Tag = QString::number(numericValue(w.TIM_HIDE_MSG_Tag) + 1, 'g', 15);
+    m_state.bannerCountdown = QString::number(numericValue(m_state.bannerCountdown) + 1, 'g', 15);
 }
 
 void Banner::timeOutOrHide()
 {
-    if (isUnansweredWait(w.AFF_MSG[0]->text().toUpper())) {
+    if (isUnansweredWait(m_state.bannerLine(0).toUpper())) {
         // Writing the lines restarts the countdown for the error text, shows its picture,
         // brings the window forward and beeps.
-        w.AFF_LOG_MSG(QStringLiteral("Communication Error with Trelvane source unit."), 1);
-        w.AFF_LOG_MSG(QString(), 2);
-        w.SHOW_MAIN_WINDOW();
+        m_bannerLines.AFF_LOG_MSG(QStringLiteral("Communication Error with Trelvane source unit."),
+                                  1);
+        m_bannerLines.AFF_LOG_MSG(QString(), 2);
+        emit m_state.windowWanted();
     } else {
-        w.AFF_LOG_MSG(QString(), 1);
-        w.AFF_LOG_MSG(QString(), 2);
-        w.TIM_HIDE_MSG_Tag = kIdle;
-        w.state().setBannerShown(false);
+        m_bannerLines.AFF_LOG_MSG(QString(), 1);
+        m_bannerLines.AFF_LOG_MSG(QString(), 2);
+        m_state.bannerCountdown = kIdle;
+        m_state.setBannerShown(false);
     }
-    w.state().setBusy(false);
+    m_state.setBusy(false);
 }

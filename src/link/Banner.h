@@ -3,12 +3,17 @@
 #include <QObject>
 #include <QString>
 
-class F_MAIN;
+class ActivityLog;
+class BannerLines;
+class Dialogs;
+class QTimer;
+class StationState;
 
-// The operator message banner: the two lines AFF_MSG[0] and AFF_MSG[1] in FR_MSG, with a
-// picture chosen from their texts. A changed line shows the banner, disables the window and
-// logs the text; the once-a-second tick counts down in TIM_HIDE_MSG_Tag and hides the banner,
-// or turns a wait the unit never answered into a communication error.
+// The operator message banner: the state's two banner lines (AFF_MSG[0] and AFF_MSG[1] in
+// FR_MSG), with a picture chosen from their texts. A changed line shows the banner, makes the
+// station busy (the window disabled) and logs the text; the once-a-second tick counts down in
+// the banner countdown (TIM_HIDE_MSG.Tag) and hides the banner, or turns a wait the unit never
+// answered into a communication error.
 class Banner : public QObject
 {
     Q_OBJECT
@@ -16,7 +21,8 @@ public:
     // The tick that finds this countdown value hides the banner or times it out.
     static constexpr int kActOnCountdown = 5;
 
-    explicit Banner(F_MAIN &w);
+    Banner(StationState &state, Dialogs &dialogs, ActivityLog &activityLog,
+           BannerLines &bannerLines, QTimer &hideTimer);
 
     void AFF_MSG_Change(int Index);
     void TIM_HIDE_MSG_Timer();
@@ -29,5 +35,8 @@ private:
     void showPicture(int element);
     void timeOutOrHide();
 
-    F_MAIN &w;
+    StationState &m_state;
+    Dialogs &m_dialogs;
+    ActivityLog &m_activityLog;
+    BannerLines &m_bannerLines;
 };

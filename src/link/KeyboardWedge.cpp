@@ -1,15 +1,14 @@
 #include "link/KeyboardWedge.h"
 
-#include "app/F_MAIN.h"
 #include "link/KeyNotation.h"
 #include "link/ReceiveDispatcher.h"
+#include "log/ActivityLog.h"
+#include "log/BannerLines.h"
 #include "platform/Clock.h"
 #include "platform/KeyboardOutput.h"
+#include "station/StationState.h"
 
-#include <QApplication>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
+#include <QGuiApplication>
 
 #include <algorithm>
 
@@ -20,12 +19,14 @@ const QString kCannotType =
 
 } // namespace
 
-KeyboardWedge::KeyboardWedge(F_MAIN &w) : w(w)
+KeyboardWedge::KeyboardWedge(StationState &state, Clock &clock, ActivityLog &activityLog,
+                             BannerLines &bannerLines, ReceiveDispatcher &dispatcher)
+    : m_state(state), m_clock(clock), m_activityLog(activityLog), m_bannerLines(bannerLines)
 {
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &KeyboardWedge::step);
-    connect(&w.dispatcher(), &ReceiveDispatcher::userRecognised, this, &KeyboardWedge::typeUser);
+    connect(&dispatcher, &ReceiveDispatcher::userRecognised, this, &KeyboardWedge::typeUser);
 }
 
 KeyboardWedge::~KeyboardWedge()
@@ -52,12 +53,12 @@ KeyboardOutput &KeyboardWedge::keyboard()
 
 void KeyboardWedge::typeUser(const QString &userNumber)
 {
-    const QDateTime now = w.clock().now();
-    StationState::LastUser last = w.state().lastUser();
+    const QDateTime now = m_clock.now();
+    StationState::LastUser last = m_state.lastUser();
     last.user = userNumber;
     last.date = now.toString(QStringLiteral("dd-MM-yyyy"));
     last.time = now.toString(QStringLiteral("HH:mm:ss"));
-    w.state().setLastUser(last);
+    m_state.setLastUser(last);
 
     // Where nothing can be typed the operator was told when read mode was entered.
     if (!keyboard().isAvailable())
@@ -65,22 +66,24 @@ void KeyboardWedge::typeUser(const QString &userNumber)
     if (ownWindowHasFocus(keyboard().focusedWindow()))
         return; // nothing is typed into the station itself
 
-    const KeyNotation::Result prefix = KeyNotation::parse(w.INP_PREFIX->text());
-    const KeyNotation::Result suffix = KeyNotation::parse(w.INP_SUFFIX->text());
+    const KeyNotation::Result prefix = KeyNotation::parse(m_state.prefix());
+    const KeyNotation::Result suffix = KeyNotation::parse(m_state.suffix());
     if (!prefix.ok() || !suffix.ok()) {
         checkPrefix();
         checkSuffix();
-        w.WRITE_LOG(QStringLiteral("User ") + userNumber + QStringLiteral(" not typed: the ") +
-                    (prefix.ok() ? QStringLiteral("suffix") : QStringLiteral("prefix")) +
-                    QStringLiteral(" is not valid key notation: ") +
-                    (prefix.ok() ? suffix.message() : prefix.message()));
+        m_activityLog.WRITE_LOG(
+            QStringLiteral("User ") + userNumber + QStringLiteral(" not typed: the ") +
+            (prefix.ok() ? QStringLiteral("suffix") : QStringLiteral("prefix")) +
+            QStringLiteral(" is not valid key notation: ") +
+            (prefix.ok() ? suffix.message() : prefix.message()));
         return;
     }
     if (m_waiting.size() >= kMaxWaitingUsers) {
-        w.WRITE_LOG(QStringLiteral("User %1 not typed: %2 user numbers are already waiting to be "
-                                   "typed")
-                        .arg(userNumber)
-                        .arg(kMaxWaitingUsers));
+        m_activityLog.WRITE_LOG(
+            QStringLiteral("User %1 not typed: %2 user numbers are already waiting to be "
+                           "typed")
+                .arg(userNumber)
+                .arg(kMaxWaitingUsers));
         return;
     }
     Sequence sequence;
@@ -95,11 +98,12 @@ bool KeyboardWedge::ownWindowHasFocus(WId focus) const
 {
     if (focus == 0)
         return false;
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    for (const QWidget *window : windows)
-        if (window->internalWinId() == focus)
-            return true;
-    return false;
+    // Only windows the system already knows have an id; asking others for one would create
+    // them.
+    const QWindowList windows = QGuiApplication::topLevelWindows();
+    return std::any_of(windows.cbegin(), windows.cend(), [focus](const QWindow *window) {
+        return window->handle() && window->winId() == focus;
+    });
 }
 
 void KeyboardWedge::startNext()
@@ -179,7 +183,7 @@ void KeyboardWedge::step()
 void KeyboardWedge::endSequence(const QString &logLine)
 {
     if (!logLine.isEmpty())
-        w.WRITE_LOG(logLine);
+        m_activityLog.WRITE_LOG(logLine);
     m_current.reset();
     // The last key is read before a key remapped for it is given back.
     m_gap = true;
@@ -190,38 +194,39 @@ void KeyboardWedge::readModeEntered()
 {
     // Start-up lays out read mode before the real mode; only a station really entering
     // read mode says anything.
-    if (!w.readModeSelected() || !w.FR_READ_MODE->isHidden())
+    if (!m_state.readMode() || m_state.readModeShown())
         return;
     const QString reason = keyboard().unavailableReason();
     if (reason.isEmpty()) {
-        w.state().setTypingProblem(QString());
+        m_state.setTypingProblem(QString());
         return;
     }
-    w.state().setTypingProblem(kCannotType + QLatin1Char('\n') + reason);
-    w.AFF_LOG_MSG(kCannotType, 1);
-    w.AFF_LOG_MSG(reason, 2);
+    m_state.setTypingProblem(kCannotType + QLatin1Char('\n') + reason);
+    m_bannerLines.AFF_LOG_MSG(kCannotType, 1);
+    m_bannerLines.AFF_LOG_MSG(reason, 2);
 }
 
 bool KeyboardWedge::checkPrefix()
 {
-    return checkField(w.INP_PREFIX, QStringLiteral("Prefix"));
+    return checkField(m_state.prefix(), QStringLiteral("Prefix"), &StationState::setPrefixProblem);
 }
 
 bool KeyboardWedge::checkSuffix()
 {
-    return checkField(w.INP_SUFFIX, QStringLiteral("Suffix"));
+    return checkField(m_state.suffix(), QStringLiteral("Suffix"), &StationState::setSuffixProblem);
 }
 
-bool KeyboardWedge::checkField(QLineEdit *field, const QString &name)
+bool KeyboardWedge::checkField(const QString &text, const QString &name,
+                               void (StationState::*setProblem)(const QString &))
 {
-    const KeyNotation::Result r = KeyNotation::parse(field->text());
+    const KeyNotation::Result r = KeyNotation::parse(text);
     if (r.ok()) {
-        field->setToolTip(QString());
+        (m_state.*setProblem)(QString());
         return true;
     }
     const QString reason = QStringLiteral("not valid key notation: ") + r.message();
-    field->setToolTip(name + QStringLiteral(" ") + reason +
-                      QStringLiteral(".\nNo user number is typed until it is corrected."));
-    w.WRITE_LOG(name + QStringLiteral(" ") + reason);
+    (m_state.*setProblem)(name + QStringLiteral(" ") + reason +
+                          QStringLiteral(".\nNo user number is typed until it is corrected."));
+    m_activityLog.WRITE_LOG(name + QStringLiteral(" ") + reason);
     return false;
 }

@@ -9,9 +9,12 @@
 #include <QWindow>
 #include <memory>
 
-class F_MAIN;
+class ActivityLog;
+class BannerLines;
+class Clock;
 class KeyboardOutput;
-class QLineEdit;
+class ReceiveDispatcher;
+class StationState;
 
 // Read mode's keyboard wedge: a user recognised by the source unit is shown as the last user
 // read and typed, between the prefix and the suffix, into the application that has the
@@ -34,7 +37,8 @@ public:
     static constexpr int kRetryForMs = 3000;
     static constexpr int kMaxWaitingUsers = 32;
 
-    explicit KeyboardWedge(F_MAIN &w);
+    KeyboardWedge(StationState &state, Clock &clock, ActivityLog &activityLog,
+                  BannerLines &bannerLines, ReceiveDispatcher &dispatcher);
     ~KeyboardWedge() override;
 
     // Types through this keyboard instead of the desktop's (tests); nullptr: the desktop's.
@@ -49,7 +53,8 @@ public:
     // the banner and the log, and the read-mode frame's tooltip keeps saying it.
     void readModeEntered();
     // The prefix or suffix was saved: its notation is checked, a fault goes to the activity
-    // log and into the field's tooltip. Returns true when it is well formed.
+    // log and into the state's prefix or suffix problem (the field's tooltip). Returns true
+    // when it is well formed.
     bool checkPrefix();
     bool checkSuffix();
 
@@ -66,13 +71,17 @@ private:
         int retries = 0;
     };
 
-    bool checkField(QLineEdit *field, const QString &name);
+    bool checkField(const QString &text, const QString &name,
+                    void (StationState::*setProblem)(const QString &));
     bool ownWindowHasFocus(WId focus) const;
     void startNext();
     void step();
     void endSequence(const QString &logLine = QString());
 
-    F_MAIN &w;
+    StationState &m_state;
+    Clock &m_clock;
+    ActivityLog &m_activityLog;
+    BannerLines &m_bannerLines;
     KeyboardOutput *m_keyboard = nullptr;
     std::unique_ptr<KeyboardOutput> m_system;
     int m_keyPauseMs = kDefaultKeyPauseMs;

@@ -1,17 +1,16 @@
 #include "link/ReceiveDispatcher.h"
 
-#include "app/F_MAIN.h"
-#include "enroll/TemplateBackup.h"
 #include "link/Frame.h"
 #include "link/FrameAssembler.h"
 #include "link/ReplyClassifier.h"
 #include "link/SerialLink.h"
 #include "link/TcpLink.h"
+#include "log/ActivityLog.h"
+#include "log/BannerLines.h"
+#include "log/Waits.h"
+#include "station/StationState.h"
 #include "util/TextNumber.h"
 
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
 #include <QTimer>
 
 #include <utility>
@@ -19,25 +18,39 @@
 // The bound of the pending buffer (RX_SCORE) is the assembler's.
 static_assert(ReceiveDispatcher::kMaxPendingBytes == FrameAssembler::kMaxPendingBytes);
 
-ReceiveDispatcher::ReceiveDispatcher(F_MAIN &w) : w(w)
+ReceiveDispatcher::ReceiveDispatcher(StationState &state, ActivityLog &activityLog,
+                                     BannerLines &bannerLines, Waits &waits, SerialLink &serial,
+                                     TcpLink &tcp, QTimer &pollTimer)
+    : m_state(state), m_activityLog(activityLog), m_bannerLines(bannerLines), m_waits(waits),
+      m_serial(serial), m_tcp(tcp), m_pollTimer(pollTimer)
 {
-    w.SERIAL_RX->setInterval(kSafetyPollMs);
-    connect(w.SERIAL_RX, &QTimer::timeout, this, &ReceiveDispatcher::SERIAL_RX_Timer);
-    connect(w.Serial, &ByteLink::readyRead, this, &ReceiveDispatcher::onLinkReadyRead);
-    connect(w.TCP_SOURCE, &ByteLink::readyRead, this, &ReceiveDispatcher::onLinkReadyRead);
+    pollTimer.setInterval(kSafetyPollMs);
+    connect(&pollTimer, &QTimer::timeout, this, &ReceiveDispatcher::SERIAL_RX_Timer);
+    connect(&serial, &ByteLink::readyRead, this, &ReceiveDispatcher::onLinkReadyRead);
+    connect(&tcp, &ByteLink::readyRead, this, &ReceiveDispatcher::onLinkReadyRead);
     // Bytes that arrived while the poll was stopped, or before a link was opened, have
     // already been signalled (or never will be): read them as soon as polling may resume.
-    m_pollEnabled = w.SERIAL_RX->bindableActive().addNotifier([this] {
-        if (this->w.SERIAL_RX->isActive())
+    m_pollEnabled = pollTimer.bindableActive().addNotifier([this] {
+        if (m_pollTimer.isActive())
             pollSoon();
     });
-    connect(w.Serial, &SerialLink::opened, this, &ReceiveDispatcher::pollSoon);
-    connect(w.TCP_SOURCE, &TcpLink::connected, this, &ReceiveDispatcher::pollSoon);
+    connect(&serial, &SerialLink::opened, this, &ReceiveDispatcher::pollSoon);
+    connect(&tcp, &TcpLink::connected, this, &ReceiveDispatcher::pollSoon);
+}
+
+void ReceiveDispatcher::WRITE_LOG(const QString &text)
+{
+    m_activityLog.WRITE_LOG(text);
+}
+
+void ReceiveDispatcher::AFF_LOG_MSG(const QString &LIGNE, int LINE_NUMBER)
+{
+    m_bannerLines.AFF_LOG_MSG(LIGNE, LINE_NUMBER);
 }
 
 void ReceiveDispatcher::onLinkReadyRead()
 {
-    if (!w.SERIAL_RX->isActive())
+    if (!m_pollTimer.isActive())
         return;
     if (m_polling) {
         m_arrivedDuringPoll = true; // read when the running poll ends
@@ -67,16 +80,17 @@ void ReceiveDispatcher::SERIAL_RX_Timer()
         return;
     m_polling = true;
     QByteArray chunk;
-    if (w.serialSelected())
-        chunk = w.Serial->isOpen() ? w.Serial->readAll() : QByteArray();
+    if (m_state.serialSelected())
+        chunk = m_serial.isOpen() ? m_serial.readAll() : QByteArray();
     else
-        chunk = w.TCP_SOURCE->readAll();
+        chunk = m_tcp.readAll();
     if (!chunk.isEmpty()) {
-        w.WRITE_LOG(QStringLiteral("RX_Serial: ") + TRACE_TEXT(chunk));
-        if (w.TRELVANE_LOAD != F_MAIN::True) {
-            w.AFF_LOG_MSG(QStringLiteral("Synchronize user template, please wait."), 2);
-            if (w.RX_EMPREINTE.size() < kMaxCollectedBytes)
-                w.RX_EMPREINTE += chunk.left(kMaxCollectedBytes - w.RX_EMPREINTE.size());
+        WRITE_LOG(QStringLiteral("RX_Serial: ") + TRACE_TEXT(chunk));
+        if (m_state.TRELVANE_LOAD != kDispatchFrames) {
+            AFF_LOG_MSG(QStringLiteral("Synchronize user template, please wait."), 2);
+            if (m_state.RX_EMPREINTE.size() < kMaxCollectedBytes)
+                m_state.RX_EMPREINTE +=
+                    chunk.left(kMaxCollectedBytes - m_state.RX_EMPREINTE.size());
         } else {
             reassemble(chunk);
         }
@@ -88,7 +102,7 @@ void ReceiveDispatcher::SERIAL_RX_Timer()
 
 void ReceiveDispatcher::reassemble(const QByteArray &chunk)
 {
-    if (const auto completed = FrameAssembler::add(w.RX_SCORE, chunk))
+    if (const auto completed = FrameAssembler::add(m_state.RX_SCORE, chunk))
         dispatch(*completed);
 }
 
@@ -99,20 +113,19 @@ void ReceiveDispatcher::dispatch(const QByteArray &b)
     case ReplyClassifier::Kind::None:
         return;
     case ReplyClassifier::Kind::Quality:
-        w.state().setQuality(QString::number(reply.quality));
+        m_state.setQuality(QString::number(reply.quality));
         return;
     case ReplyClassifier::Kind::User:
         userFrame(reply.userBytes);
         return;
     case ReplyClassifier::Kind::Deleted:
-        w.AFF_LOG_MSG(
-            QStringLiteral("User ") + w.INP_USER_NUMBER->text() + QStringLiteral(" deleted"), 1);
-        w.AFF_LOG_MSG(QString(), 2);
+        AFF_LOG_MSG(QStringLiteral("User ") + m_state.userText() + QStringLiteral(" deleted"), 1);
+        AFF_LOG_MSG(QString(), 2);
         return;
     case ReplyClassifier::Kind::Handshake:
-        w.AFF_LOG_MSG(QStringLiteral("Communication with Trelvane source unit established."), 1);
-        w.AFF_LOG_MSG(QString(), 2);
-        w.state().setHandshakePending(false);
+        AFF_LOG_MSG(QStringLiteral("Communication with Trelvane source unit established."), 1);
+        AFF_LOG_MSG(QString(), 2);
+        m_state.setHandshakePending(false);
         return;
     }
 }
@@ -120,13 +133,14 @@ void ReceiveDispatcher::dispatch(const QByteArray &b)
 void ReceiveDispatcher::userFrame(const QByteArray &userBytes)
 {
     const QString user = BYTES_TO_USER_NUMBER(userBytes);
-    w.INP_USER_NUMBER->clear();
-    w.INP_USER_NUMBER->setText(user);
-    if (w.enrollModeSelected()) {
-        w.templateBackup().armTrigger();
-        w.AFF_LOG_MSG(QStringLiteral("Remove your finger from the sensor"), 1);
-        w.AFF_LOG_MSG(QStringLiteral("Reception of template number: ") + user, 2);
-        w.ID_PAUSE(1);
+    // Emptied first: the number changes even when the same user is heard again.
+    m_state.setUserText(QString());
+    m_state.setUserText(user);
+    if (m_state.enrollMode()) {
+        emit enrolledUserHeard();
+        AFF_LOG_MSG(QStringLiteral("Remove your finger from the sensor"), 1);
+        AFF_LOG_MSG(QStringLiteral("Reception of template number: ") + user, 2);
+        m_waits.ID_PAUSE(1);
     } else {
         emit userRecognised(user);
     }

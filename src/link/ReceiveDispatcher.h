@@ -5,7 +5,13 @@
 #include <QProperty>
 #include <QString>
 
-class F_MAIN;
+class ActivityLog;
+class BannerLines;
+class QTimer;
+class SerialLink;
+class StationState;
+class TcpLink;
+class Waits;
 
 // The receive poll: reads what the selected link has delivered and either collects it raw
 // for a caller waiting on a long answer (bulk collection) or reassembles frames and reacts
@@ -30,8 +36,12 @@ public:
     // Interval of the safety-net poll: the one second of the window's other timers, so that
     // an idle station wakes once for all of them.
     static constexpr int kSafetyPollMs = 1000;
+    // TRELVANE_LOAD while frames are reassembled and dispatched (the design's True); any
+    // other value means a part collects a long answer raw.
+    static constexpr qint16 kDispatchFrames = -1;
 
-    explicit ReceiveDispatcher(F_MAIN &w);
+    ReceiveDispatcher(StationState &state, ActivityLog &activityLog, BannerLines &bannerLines,
+                      Waits &waits, SerialLink &serial, TcpLink &tcp, QTimer &pollTimer);
 
     // One poll: read, trace, collect or reassemble, dispatch.
     void SERIAL_RX_Timer();
@@ -39,6 +49,9 @@ public:
 signals:
     // A user frame arrived in read mode: the user number as decimal text.
     void userRecognised(const QString &userNumber);
+    // A user frame arrived in enroll mode: the unit enrolled a template, which the backup
+    // trigger is armed to save.
+    void enrolledUserHeard();
 
 private:
     void onLinkReadyRead();
@@ -48,7 +61,16 @@ private:
     void dispatch(const QByteArray &frame);
     void userFrame(const QByteArray &frame);
 
-    F_MAIN &w;
+    void WRITE_LOG(const QString &text);
+    void AFF_LOG_MSG(const QString &LIGNE, int LINE_NUMBER);
+
+    StationState &m_state;
+    ActivityLog &m_activityLog;
+    BannerLines &m_bannerLines;
+    Waits &m_waits;
+    SerialLink &m_serial;
+    TcpLink &m_tcp;
+    QTimer &m_pollTimer; // SERIAL_RX
     bool m_polling = false;
     bool m_arrivedDuringPoll = false; // bytes signalled while a poll was running
     bool m_pollQueued = false;

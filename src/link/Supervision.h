@@ -7,12 +7,19 @@
 #include <QObject>
 #include <QString>
 
-class F_MAIN;
+class ActivityLog;
+class BannerLines;
+class Clock;
+class QTimer;
+class SerialLink;
+class TcpLink;
+class Waits;
+struct StationOptions;
 
 // Keeps the link to the source unit up: opens the serial port once a second until it is
 // open (and greets the unit each time it opens), follows the operator's port number and
-// "Re-Connect", selects serial or TCP, and connects the TCP link on request. The two status
-// labels AFF_SERIAL_STATUS and AFF_TCP_STATUS are the state the other parts read.
+// "Re-Connect", selects serial or TCP, and connects the TCP link on request. The source and
+// TCP statuses of the state (AFF_SERIAL_STATUS, AFF_TCP_STATUS) are what the other parts read.
 class Supervision : public QObject
 {
     Q_OBJECT
@@ -32,7 +39,9 @@ public:
     static constexpr const char *kFirstStartHint =
         "Type the number of the unit's port, then Re-Connect";
 
-    explicit Supervision(F_MAIN &w);
+    Supervision(StationState &state, const StationOptions &options, Clock &clock,
+                ActivityLog &activityLog, BannerLines &bannerLines, Waits &waits,
+                SerialLink &serial, TcpLink &tcp, QTimer &connectTimer);
 
     void TIM_SERIAL_CONNECT_Timer();
     void INP_SERIAL_PORT_Change();
@@ -47,6 +56,15 @@ public:
     // Selects link index (0 serial, 1 TCP) and runs its click handler, as a click would.
     void selectLink(int index);
 
+signals:
+    // Each supervision tick, before anything else: the notification area may have lost the
+    // station's icon (a restarted shell) and is given it again.
+    void ticked();
+    // The serial port was opened: the unit is greeted (the handshake command).
+    void greetingWanted();
+    // The operator changed the port number: the configuration is saved.
+    void settingsChanged();
+
 private:
     bool openSerialPort();
     QString openFailureWords(const QString &path) const;
@@ -60,7 +78,17 @@ private:
     void retryHandshakeWhenDue();
     void handshakeAnswered();
 
-    F_MAIN &w;
+    void WRITE_LOG(const QString &text);
+    void AFF_LOG_MSG(const QString &LIGNE, int LINE_NUMBER);
+
+    StationState &m_state;
+    const StationOptions &m_options;
+    Clock &m_clock;
+    ActivityLog &m_activityLog;
+    BannerLines &m_bannerLines;
+    Waits &m_waits;
+    SerialLink &m_serial;
+    TcpLink &m_tcp;
     QString m_lastLoggedFailure; // the open failure last written to the log
     bool m_lostWhileTcpSelected = false;
     SerialDeviceNames m_openNames; // the names of the port number that is open

@@ -202,6 +202,22 @@ void StationState::setListingUsers(Listing listing)
     assign(m_listingUsers, listing, Field::ListingUsers);
 }
 
+// Source link (link/).
+void StationState::setReadModeShown(bool shown)
+{
+    assign(m_readModeShown, shown, Field::ReadModeShown);
+}
+
+void StationState::setPrefixProblem(const QString &problem)
+{
+    assign(m_prefixProblem, problem, Field::PrefixProblem);
+}
+
+void StationState::setSuffixProblem(const QString &problem)
+{
+    assign(m_suffixProblem, problem, Field::SuffixProblem);
+}
+
 QStringList StationState::usableTickedAddresses(
     const std::function<void(const QString &problem)> &skipped) const
 {

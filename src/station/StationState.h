@@ -64,6 +64,10 @@ public:
         CurrentTarget,
         LastUser,
         ListingUsers,
+        // Source link (link/):
+        ReadModeShown,
+        PrefixProblem,
+        SuffixProblem,
     };
     Q_ENUM(Field)
 
@@ -173,6 +177,17 @@ public:
     Listing listingUsers() const { return m_listingUsers; }
     void setListingUsers(Listing listing);
 
+    // Source link (link/).
+    // Read mode is laid out: FR_READ_MODE is shown (and not merely selected).
+    bool readModeShown() const { return m_readModeShown; }
+    void setReadModeShown(bool shown);
+    // Why the prefix or suffix cannot be typed: INP_PREFIX's and INP_SUFFIX's tooltips;
+    // empty when the notation is well formed.
+    QString prefixProblem() const { return m_prefixProblem; }
+    void setPrefixProblem(const QString &problem);
+    QString suffixProblem() const { return m_suffixProblem; }
+    void setSuffixProblem(const QString &problem);
+
     // Form-level variables.
     QByteArray RX_SCORE;
     qint16 TRELVANE_LOAD = 0; // -1: bulk collection, 0: frame dispatch
@@ -239,4 +254,8 @@ private:
     int m_currentTarget = -1;
     LastUser m_lastUser;
     Listing m_listingUsers = Listing::None;
+    // Source link (link/).
+    bool m_readModeShown = false;
+    QString m_prefixProblem;
+    QString m_suffixProblem;
 };
