@@ -96,10 +96,6 @@ void F_MAIN::createParts()
     m_keyboardWedge = std::make_unique<KeyboardWedge>(s.state(), s.clock(), s.activityLog(),
                                                       s.bannerLines(), *m_dispatcher);
 
-    m_templateStore = std::make_unique<TemplateStore>(*this);
-    m_enrollment = std::make_unique<Enrollment>(*this);
-    m_userDeletion = std::make_unique<UserDeletion>(*this);
-    m_templateBackup = std::make_unique<TemplateBackup>(*this);
     m_templateUpload = std::make_unique<TemplateUpload>(*this);
     m_configFile = std::make_unique<ConfigFile>(*this);
     m_targetList = std::make_unique<TargetList>(*this);
@@ -111,6 +107,16 @@ void F_MAIN::createParts()
     m_unitUserList = std::make_unique<UnitUserList>(*this);
     m_newUnitSync = std::make_unique<NewUnitSync>(*this);
     m_pingTest = std::make_unique<PingTest>(*this);
+    // -- Enrollment and user management (enroll/):
+    m_templateStore = std::make_unique<TemplateStore>(state());
+    m_templateBackup =
+        std::make_unique<TemplateBackup>(state(), activityLog(), bannerLines(), waits(), *m_sender,
+                                         *m_templateStore, m_station->backupTimer());
+    m_enrollment = std::make_unique<Enrollment>(state(), dialogs(), bannerLines(), waits(),
+                                                *m_sender, *m_templateBackup);
+    m_userDeletion =
+        std::make_unique<UserDeletion>(state(), dialogs(), activityLog(), bannerLines(), *m_sender,
+                                       *m_enrollment, *m_templateStore);
 }
 
 void F_MAIN::wireParts()
@@ -128,6 +134,17 @@ void F_MAIN::wireParts()
             [this] { m_templateBackup->armTrigger(); });
 
     // -- Enrollment and user management (enroll/):
+    connect(m_enrollment.get(), &Enrollment::deleteUserWanted, m_userDeletion.get(),
+            &UserDeletion::deleteUser, Qt::DirectConnection);
+    connect(
+        m_userDeletion.get(), &UserDeletion::targetDatagramWanted, m_templateUpload.get(),
+        [upload = m_templateUpload.get()](const QString &address, const QByteArray &datagram) {
+            upload->setDestination(address);
+            upload->TX_UDP(datagram);
+        },
+        Qt::DirectConnection);
+    connect(m_templateBackup.get(), &TemplateBackup::uploadTemplateWanted, m_templateUpload.get(),
+            &TemplateUpload::UPLOAD_TEMPLATE, Qt::DirectConnection);
 
     // -- Synchronization and the user list window (sync/):
 
@@ -143,6 +160,9 @@ void F_MAIN::connectHandlers()
         connect(SW_COMM[i], &QRadioButton::clicked, this, [this, i] { SW_COMM_Click(i); });
 
     // -- Enrollment and user management (enroll/):
+    connect(B_USER_ENROLL, &QPushButton::clicked, this, &F_MAIN::B_USER_ENROLL_Click);
+    connect(B_USER_DELETE, &QPushButton::clicked, this, &F_MAIN::B_USER_DELETE_Click);
+    connect(B_BACKUP_TO_FILE, &QPushButton::clicked, this, &F_MAIN::B_BACKUP_TO_FILE_Click);
 
     // -- Synchronization and the user list window (sync/):
 
@@ -166,6 +186,20 @@ void F_MAIN::SW_COMM_Click(int Index)
 }
 
 // -- Handlers of enrollment and user management (enroll/):
+void F_MAIN::B_USER_ENROLL_Click()
+{
+    m_enrollment->B_USER_ENROLL_Click();
+}
+
+void F_MAIN::B_USER_DELETE_Click()
+{
+    m_userDeletion->B_USER_DELETE_Click();
+}
+
+void F_MAIN::B_BACKUP_TO_FILE_Click()
+{
+    m_templateBackup->B_BACKUP_TO_FILE_Click();
+}
 
 // -- Handlers of synchronization and the user list window (sync/):
 

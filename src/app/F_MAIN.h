@@ -240,6 +240,9 @@ public:
     void SW_COMM_Click(int Index);
 
     // -- Enrollment and user management (enroll/):
+    void B_USER_ENROLL_Click();
+    void B_USER_DELETE_Click();
+    void B_BACKUP_TO_FILE_Click(); // a hidden button
 
     // -- Synchronization and the user list window (sync/):
 

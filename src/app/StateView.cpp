@@ -4,6 +4,7 @@
 
 #include "app/LiveValue.h"
 #include "config/TargetEntry.h"
+#include "util/Blanks.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -264,6 +265,12 @@ void F_MAIN::showStateField(StationState::Field field)
         break;
     case Field::UserText: {
         showText(INP_USER_NUMBER, m_state.userText());
+        // enroll/: the user buttons name the user they act on.
+        const QString user = trimBlanks(m_state.userText());
+        B_USER_ENROLL->setText(user.isEmpty() ? QStringLiteral("Enroll user")
+                                              : QStringLiteral("     Enroll user    ") + user);
+        B_USER_DELETE->setText(user.isEmpty() ? QStringLiteral("Delete user")
+                                              : QStringLiteral("    Delete user   ") + user);
         break;
     }
     case Field::BackupArmed: {

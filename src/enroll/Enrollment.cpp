@@ -1,22 +1,15 @@
 #include "enroll/Enrollment.h"
 
-#include "app/F_MAIN.h"
 #include "enroll/TemplateBackup.h"
-#include "enroll/UserDeletion.h"
 #include "link/Frame.h"
 #include "link/SourceSender.h"
+#include "log/BannerLines.h"
+#include "log/Waits.h"
 #include "platform/Dialogs.h"
-#include "util/Blanks.h"
 #include "util/NumericValue.h"
 #include "util/TextNumber.h"
 
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-
 namespace {
-
-const QString kConnected = QStringLiteral("Connected");
 
 // The user text becomes part of template file names: a separator or drive colon would
 // reach outside the templates folder, and a pattern character would make a listing or a
@@ -44,11 +37,11 @@ bool hasForbiddenCharacter(const QString &userText)
 
 } // namespace
 
-Enrollment::Enrollment(F_MAIN &w) : w(w)
-{
-    connect(w.INP_USER_NUMBER, &QLineEdit::textChanged, this, &Enrollment::INP_USER_NUMBER_Change);
-    connect(w.B_USER_ENROLL, &QPushButton::clicked, this, &Enrollment::B_USER_ENROLL_Click);
-}
+Enrollment::Enrollment(StationState &state, Dialogs &dialogs, BannerLines &bannerLines,
+                       Waits &waits, SourceSender &sender, TemplateBackup &templateBackup)
+    : m_state(state), m_dialogs(dialogs), m_bannerLines(bannerLines), m_waits(waits),
+      m_sender(sender), m_templateBackup(templateBackup)
+{}
 
 bool Enrollment::isUsableUserText(const QString &userText)
 {
@@ -60,46 +53,35 @@ bool Enrollment::isUsableUserText(const QString &userText)
 
 bool Enrollment::USER_ENTRY_ERROR()
 {
-    if (w.AFF_SERIAL_STATUS->text() != kConnected) {
+    if (!m_state.sourceUp()) {
         refuse(QStringLiteral("Serial port error"), QStringLiteral("Invalid serial port number"),
-               w.INP_SERIAL_PORT);
+               StationState::Field::SerialPort);
         return true;
     }
-    if (!isUsableUserText(w.INP_USER_NUMBER->text())) {
+    if (!isUsableUserText(m_state.userText())) {
         refuse(QStringLiteral("Enter a number from 1 to 4294967295"),
-               QStringLiteral("Invalid user number"), w.INP_USER_NUMBER);
+               QStringLiteral("Invalid user number"), StationState::Field::UserText);
         return true;
     }
     return false;
 }
 
-void Enrollment::refuse(const QString &text, const QString &title, QWidget *fieldToCorrect)
+void Enrollment::refuse(const QString &text, const QString &title,
+                        StationState::Field fieldToCorrect)
 {
-    w.dialogs().beep(2);
-    w.dialogs().messageBox(text, title, Dialogs::Icon::Critical);
-    fieldToCorrect->setFocus();
-}
-
-void Enrollment::INP_USER_NUMBER_Change()
-{
-    const QString user = trimBlanks(w.INP_USER_NUMBER->text());
-    if (user.isEmpty()) {
-        w.B_USER_ENROLL->setText(QStringLiteral("Enroll user"));
-        w.B_USER_DELETE->setText(QStringLiteral("Delete user"));
-        return;
-    }
-    w.B_USER_ENROLL->setText(QStringLiteral("     Enroll user    ") + user);
-    w.B_USER_DELETE->setText(QStringLiteral("    Delete user   ") + user);
+    m_dialogs.beep(2);
+    m_dialogs.messageBox(text, title, Dialogs::Icon::Critical);
+    emit m_state.focusRequested(fieldToCorrect);
 }
 
 void Enrollment::B_USER_ENROLL_Click()
 {
     if (USER_ENTRY_ERROR())
         return;
-    const QString userText = w.INP_USER_NUMBER->text();
-    w.AFF_LOG_MSG(QStringLiteral("Enroll User: ") + userText, 1);
-    w.AFF_LOG_MSG(QString(), 2);
-    w.ID_PAUSE(0.2);
+    const QString userText = m_state.userText();
+    m_bannerLines.AFF_LOG_MSG(QStringLiteral("Enroll User: ") + userText, 1);
+    m_bannerLines.AFF_LOG_MSG(QString(), 2);
+    m_waits.ID_PAUSE(0.2);
     SOURCE_COMMAND(userText, QStringLiteral("ADD"));
 }
 
@@ -110,7 +92,7 @@ void Enrollment::SOURCE_COMMAND(const QString &userText, const QString &command)
         return;
 
     if (command == QLatin1String("INIT")) {
-        w.sender().TX_SOURCE(Frame::handshake()); // the user bytes are not part of it
+        m_sender.TX_SOURCE(Frame::handshake()); // the user bytes are not part of it
         return;
     }
 
@@ -122,14 +104,14 @@ void Enrollment::SOURCE_COMMAND(const QString &userText, const QString &command)
         return;
 
     if (command == QLatin1String("ADD")) {
-        w.state().setQuality(QStringLiteral("0"));
-        w.TRELVANE_LOAD = F_MAIN::True;
-        w.AFF_LOG_MSG(QStringLiteral("Place your finger on sensor and wait ..."), 1);
-        w.AFF_LOG_MSG(QStringLiteral("User Enrollment"), 2);
-        w.sender().TX_SOURCE(Frame::enroll(*userBytes));
+        m_state.setQuality(QStringLiteral("0"));
+        m_state.TRELVANE_LOAD = StationState::True;
+        m_bannerLines.AFF_LOG_MSG(QStringLiteral("Place your finger on sensor and wait ..."), 1);
+        m_bannerLines.AFF_LOG_MSG(QStringLiteral("User Enrollment"), 2);
+        m_sender.TX_SOURCE(Frame::enroll(*userBytes));
     } else if (command == QLatin1String("DEL")) {
-        w.userDeletion().deleteUser(userText, *userBytes);
+        emit deleteUserWanted(userText, *userBytes);
     } else if (command == QLatin1String("LOAD")) {
-        w.templateBackup().backup(userText);
+        m_templateBackup.backup(userText);
     }
 }

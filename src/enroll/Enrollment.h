@@ -1,22 +1,29 @@
 #pragma once
 
+#include "station/StationState.h"
+
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 
-class F_MAIN;
-class QWidget;
+class BannerLines;
+class Dialogs;
+class SourceSender;
+class TemplateBackup;
+class Waits;
 
-// The operator's side of an enrollment (the user number field, the enroll button and their
+// The operator's side of an enrollment (the user number and the enroll command, with their
 // checks) and SOURCE_COMMAND, the one procedure that builds and sends every per-user
 // command to the source unit.
 class Enrollment : public QObject
 {
     Q_OBJECT
 public:
-    explicit Enrollment(F_MAIN &w);
+    Enrollment(StationState &state, Dialogs &dialogs, BannerLines &bannerLines, Waits &waits,
+               SourceSender &sender, TemplateBackup &templateBackup);
 
     // True, after telling the operator why, when no command may be sent: the link is not
-    // "Connected", or INP_USER_NUMBER holds no usable user number.
+    // "Connected", or the user text holds no usable user number.
     bool USER_ENTRY_ERROR();
 
     // Sends the command "ADD", "DEL", "INIT" or "LOAD" for the user given as decimal text.
@@ -26,15 +33,24 @@ public:
     void SOURCE_COMMAND(const QString &userText, const QString &command);
 
     void B_USER_ENROLL_Click();
-    void INP_USER_NUMBER_Change();
 
     // True when the text may name template files and be sent: a whole number from 1 to
     // 4294967295 at its start, and no character that is a path separator, a drive colon,
     // a control character or a file name pattern.
     static bool isUsableUserText(const QString &userText);
 
-private:
-    void refuse(const QString &text, const QString &title, QWidget *fieldToCorrect);
+signals:
+    // The "DEL" command for a usable user: the user deletion removes the user everywhere.
+    // (The deletion checks its user through this part, so it cannot be called from here.)
+    void deleteUserWanted(const QString &userText, const QByteArray &userBytes);
 
-    F_MAIN &w;
+private:
+    void refuse(const QString &text, const QString &title, StationState::Field fieldToCorrect);
+
+    StationState &m_state;
+    Dialogs &m_dialogs;
+    BannerLines &m_bannerLines;
+    Waits &m_waits;
+    SourceSender &m_sender;
+    TemplateBackup &m_templateBackup;
 };

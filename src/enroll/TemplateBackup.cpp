@@ -1,20 +1,16 @@
 #include "enroll/TemplateBackup.h"
 
-#include "app/F_MAIN.h"
-#include "config/TargetList.h"
 #include "enroll/BackupReply.h"
 #include "enroll/TemplateStore.h"
 #include "link/Frame.h"
 #include "link/SourceSender.h"
+#include "log/ActivityLog.h"
+#include "log/BannerLines.h"
 #include "log/Waits.h"
-#include "sync/TemplateUpload.h"
+#include "station/StationState.h"
 #include "util/NumericValue.h"
 #include "util/TextNumber.h"
 
-#include <QLabel>
-#include <QLineEdit>
-#include <QPalette>
-#include <QPushButton>
 #include <QTimer>
 
 #include <optional>
@@ -27,12 +23,14 @@ constexpr int kSynchronizePasses = 3; // a lost datagram is never noticed: the p
 
 } // namespace
 
-TemplateBackup::TemplateBackup(F_MAIN &w) : w(w)
+TemplateBackup::TemplateBackup(StationState &state, ActivityLog &activityLog,
+                               BannerLines &bannerLines, Waits &waits, SourceSender &sender,
+                               TemplateStore &templateStore, QTimer &backupTimer)
+    : m_state(state), m_activityLog(activityLog), m_bannerLines(bannerLines), m_waits(waits),
+      m_sender(sender), m_templateStore(templateStore), m_timer(backupTimer)
 {
-    w.TIM_BACKUP->setSingleShot(true);
-    connect(w.TIM_BACKUP, &QTimer::timeout, this, &TemplateBackup::TIM_BACKUP_Timer);
-    connect(w.B_BACKUP_TO_FILE, &QPushButton::clicked, this,
-            &TemplateBackup::B_BACKUP_TO_FILE_Click);
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, &TemplateBackup::TIM_BACKUP_Timer);
 }
 
 void TemplateBackup::backup(const QString &userText)
@@ -49,8 +47,8 @@ void TemplateBackup::backup(const QString &userText)
     if (m_triggerDeferred) {
         // The trigger was armed during the run: its 200 ms start now.
         m_triggerDeferred = false;
-        w.TIM_BACKUP->setInterval(kTriggerMs);
-        w.TIM_BACKUP->start();
+        m_timer.setInterval(kTriggerMs);
+        m_timer.start();
     }
 }
 
@@ -68,27 +66,27 @@ void TemplateBackup::runBackup(const QString &userText)
     fetch(userText, *userBytes);
     const QString qualityText = takeQualityText();
     synchronize(userText);
-    w.AFF_LOG_MSG(QStringLiteral("User: ") + userText + qualityText, 1);
+    m_bannerLines.AFF_LOG_MSG(QStringLiteral("User: ") + userText + qualityText, 1);
     // A template that could not be saved was not synchronized either (the targets got what
     // the store held before): the end of the backup must not read as a success.
     if (!m_saveError.isEmpty())
-        w.AFF_LOG_MSG(m_saveError, 2);
+        m_bannerLines.AFF_LOG_MSG(m_saveError, 2);
     else
-        w.AFF_LOG_MSG(qualityText.isEmpty()
-                          ? QStringLiteral("Synchronization Complete")
-                          : QStringLiteral("Enrollment and Synchronization Complete"),
-                      2);
+        m_bannerLines.AFF_LOG_MSG(qualityText.isEmpty()
+                                      ? QStringLiteral("Synchronization Complete")
+                                      : QStringLiteral("Enrollment and Synchronization Complete"),
+                                  2);
 }
 
 QByteArray TemplateBackup::requestReply(const QByteArray &request)
 {
     // Bulk collection: the receive poll appends whatever arrives while events are served.
-    w.TRELVANE_LOAD = 1;
-    w.RX_EMPREINTE.clear();
-    w.sender().TX_SOURCE(request); // a request that could not be sent simply gets no reply
-    w.waits().serveEventsFor(kReplyWait);
-    w.TRELVANE_LOAD = F_MAIN::True;
-    return w.RX_EMPREINTE;
+    m_state.TRELVANE_LOAD = 1;
+    m_state.RX_EMPREINTE.clear();
+    m_sender.TX_SOURCE(request); // a request that could not be sent simply gets no reply
+    m_waits.serveEventsFor(kReplyWait);
+    m_state.TRELVANE_LOAD = StationState::True;
+    return m_state.RX_EMPREINTE;
 }
 
 void TemplateBackup::fetch(const QString &userText, const QByteArray &userBytes)
@@ -112,29 +110,29 @@ void TemplateBackup::fetch(const QString &userText, const QByteArray &userBytes)
 void TemplateBackup::storeTemplate(const QString &userText, int templateNumber,
                                    const QByteArray &bytes)
 {
-    TemplateStore &store = w.templateStore();
+    TemplateStore &store = m_templateStore;
     const QString path = store.path(userText, templateNumber);
     // A failed write is not reported as a save; the fetch goes on either way.
     SafeFile::Result outcome;
     if (store.write(userText, templateNumber, bytes, &outcome)) {
-        w.AFF_LOG_MSG(QStringLiteral("Save user template to: ") + path, 2);
+        m_bannerLines.AFF_LOG_MSG(QStringLiteral("Save user template to: ") + path, 2);
     } else {
         // Something planted at the name is named, so that the operator can have it removed.
         m_saveError = QStringLiteral("Cannot save user template to: ") + path +
                       (outcome.refused ? QStringLiteral(": it ") + outcome.reason +
                                              QStringLiteral(". Have it removed.")
                                        : QString());
-        w.AFF_LOG_MSG(m_saveError, 2);
+        m_bannerLines.AFF_LOG_MSG(m_saveError, 2);
     }
 }
 
 QString TemplateBackup::takeQualityText()
 {
     // Only an enrollment leaves a score; it is shown once and then cleared.
-    const QString score = w.AFF_SCORE->text();
+    const QString score = m_state.quality();
     if (!(numericValue(score) > 0))
         return QString();
-    w.state().setQuality(QStringLiteral("0"));
+    m_state.setQuality(QStringLiteral("0"));
     return QStringLiteral("  Template quality: ") + score + QLatin1Char('%');
 }
 
@@ -142,54 +140,60 @@ void TemplateBackup::synchronize(const QString &userText)
 {
     // Everything the store holds for the user goes out, including files from an earlier,
     // larger set, and files stored before a fetch that brought nothing.
-    TemplateStore &store = w.templateStore();
+    TemplateStore &store = m_templateStore;
     for (int pass = 0; pass < kSynchronizePasses; ++pass) {
         const QStringList names = store.list(userText);
-        const QStringList targets = w.targetList().tickedAddresses();
+        const QStringList targets = tickedAddresses();
         for (const QString &name : names)
             for (const QString &target : targets)
-                w.templateUpload().UPLOAD_TEMPLATE(TemplateStore::userOf(name),
-                                                   store.folder() + name, target,
-                                                   QStringLiteral("Synchronize template(s)"),
-                                                   TemplateStore::templateNumberOf(name));
-        w.ID_PAUSE(kAfterPass);
+                emit uploadTemplateWanted(TemplateStore::userOf(name), store.folder() + name,
+                                          target, QStringLiteral("Synchronize template(s)"),
+                                          TemplateStore::templateNumberOf(name));
+        m_waits.ID_PAUSE(kAfterPass);
     }
+}
+
+QStringList TemplateBackup::tickedAddresses() const
+{
+    return m_state.usableTickedAddresses([this](const QString &problem) {
+        m_activityLog.WRITE_LOG(QStringLiteral("Target unit skipped: ") + problem);
+    });
 }
 
 void TemplateBackup::showArmed(bool armed)
 {
-    w.state().setBackupArmed(armed);
+    m_state.setBackupArmed(armed);
 }
 
 void TemplateBackup::armTrigger()
 {
     showArmed(true);
-    w.TIM_BACKUP->setInterval(kTriggerMs);
+    m_timer.setInterval(kTriggerMs);
     if (m_running)
         m_triggerDeferred = true; // fires 200 ms after the running backup ends
     else
-        w.TIM_BACKUP->start();
+        m_timer.start();
 }
 
 void TemplateBackup::TIM_BACKUP_Timer()
 {
-    if (w.TIM_BACKUP->interval() == 0)
+    if (m_timer.interval() == 0)
         return;
     // One shot: the backup below serves events, and the trigger must not fire inside it.
-    w.TIM_BACKUP->stop();
+    m_timer.stop();
     if (m_running) {
         m_triggerDeferred = true;
         return;
     }
     showArmed(false);
-    backup(w.INP_USER_NUMBER->text());
-    if (!w.TIM_BACKUP->isActive())
-        w.TIM_BACKUP->setInterval(0); // disarmed, unless armed again meanwhile
+    backup(m_state.userText());
+    if (!m_timer.isActive())
+        m_timer.setInterval(0); // disarmed, unless armed again meanwhile
 }
 
 void TemplateBackup::B_BACKUP_TO_FILE_Click()
 {
-    backup(w.INP_USER_NUMBER->text());
+    backup(m_state.userText());
 }
 
 void TemplateBackup::backupListedUsers(const QStringList &userListLines)

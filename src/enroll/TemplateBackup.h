@@ -5,7 +5,14 @@
 #include <QString>
 #include <QStringList>
 
-class F_MAIN;
+class QTimer;
+
+class ActivityLog;
+class BannerLines;
+class SourceSender;
+class StationState;
+class TemplateStore;
+class Waits;
 
 // Fetches one user's templates from the source unit into the template store, then uploads
 // every stored template of that user to every ticked target unit, three times over.
@@ -17,7 +24,10 @@ class TemplateBackup : public QObject
 {
     Q_OBJECT
 public:
-    explicit TemplateBackup(F_MAIN &w);
+    // backupTimer is TIM_BACKUP, the backup trigger's timer.
+    TemplateBackup(StationState &state, ActivityLog &activityLog, BannerLines &bannerLines,
+                   Waits &waits, SourceSender &sender, TemplateStore &templateStore,
+                   QTimer &backupTimer);
 
     // Backs up one user (the "LOAD" user command): fetch, store, synchronize, completion
     // banner. A user text whose numeric value is 0 (or that no 4 bytes can carry) does
@@ -28,7 +38,7 @@ public:
     void armTrigger();
     void TIM_BACKUP_Timer();
 
-    // Hidden button: backs up the user in INP_USER_NUMBER.
+    // Hidden button: backs up the user of the user text.
     void B_BACKUP_TO_FILE_Click();
     // Backs up the user of each line (its first 15 characters, trimmed), first to last.
     void backupListedUsers(const QStringList &userListLines);
@@ -40,6 +50,13 @@ public:
 
     bool isRunning() const { return m_running; }
 
+signals:
+    // Uploads one stored template to one target unit, at once and in full (the upload's
+    // pauses are part of the backup's pace).
+    void uploadTemplateWanted(const QString &user, const QString &templatePath,
+                              const QString &target, const QString &description,
+                              int templateNumber);
+
 private:
     void runBackup(const QString &userText);
     QByteArray requestReply(const QByteArray &request);
@@ -48,8 +65,15 @@ private:
     QString takeQualityText();
     void synchronize(const QString &userText);
     void showArmed(bool armed);
+    QStringList tickedAddresses() const;
 
-    F_MAIN &w;
+    StationState &m_state;
+    ActivityLog &m_activityLog;
+    BannerLines &m_bannerLines;
+    Waits &m_waits;
+    SourceSender &m_sender;
+    TemplateStore &m_templateStore;
+    QTimer &m_timer; // TIM_BACKUP
     bool m_running = false;
     bool m_triggerDeferred = false; // armed or fired while a backup ran
     QStringList m_queued;           // backups asked for while one ran

@@ -1,13 +1,12 @@
 #include "enroll/TemplateStore.h"
 
-#include "app/F_MAIN.h"
 #include "platform/SafeFile.h"
+#include "station/StationState.h"
 #include "util/NumericValue.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLabel>
 
 #include <algorithm>
 
@@ -101,11 +100,11 @@ bool TemplateStore::listedBefore(const QString &a, const QString &b)
     return a < b;
 }
 
-TemplateStore::TemplateStore(F_MAIN &w) : w(w) {}
+TemplateStore::TemplateStore(const StationState &state) : m_state(state) {}
 
 QString TemplateStore::folder() const
 {
-    return w.AFF_DIR_TEMPLATES->text();
+    return m_state.templatesFolder();
 }
 
 QString TemplateStore::fileName(const QString &userText, int templateNumber)
@@ -195,7 +194,7 @@ int TemplateStore::templateNumberOf(const QString &name)
 
 bool TemplateStore::folderExists() const
 {
-    // An empty caption names no folder; it must not fall back to the working directory.
+    // An empty name is no folder; it must not fall back to the working directory.
     const QString dir = folder();
     return !dir.isEmpty() && QFileInfo(dir).isDir();
 }

@@ -10,16 +10,16 @@
 #include <functional>
 #include <optional>
 
-class F_MAIN;
+class StationState;
 
-// The template files: one file per template in the templates folder (the caption of
+// The template files: one file per template in the state's templates folder (shown in
 // AFF_DIR_TEMPLATES), named user text + "-" + number with at least two digits + ".DAT",
 // holding exactly the template's bytes. Every writer and reader goes through this class.
 class TemplateStore : public QObject
 {
     Q_OBJECT
 public:
-    explicit TemplateStore(F_MAIN &w);
+    explicit TemplateStore(const StationState &state);
 
     QString folder() const;                                               // ends with the separator
     static QString fileName(const QString &userText, int templateNumber); // "12345-01.DAT"
@@ -68,5 +68,5 @@ private:
     bool folderExists() const;
     QStringList folderFileNames() const; // in no particular order
 
-    F_MAIN &w;
+    const StationState &m_state;
 };

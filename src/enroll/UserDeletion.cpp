@@ -1,22 +1,20 @@
 #include "enroll/UserDeletion.h"
 
-#include "app/F_MAIN.h"
-#include "config/TargetList.h"
 #include "enroll/Enrollment.h"
 #include "enroll/TemplateStore.h"
 #include "link/Frame.h"
 #include "link/SourceSender.h"
+#include "log/ActivityLog.h"
+#include "log/BannerLines.h"
 #include "platform/Dialogs.h"
-#include "sync/TemplateUpload.h"
+#include "station/StationState.h"
 
-#include <QLineEdit>
-#include <QPushButton>
-#include <QStringList>
-
-UserDeletion::UserDeletion(F_MAIN &w) : w(w)
-{
-    connect(w.B_USER_DELETE, &QPushButton::clicked, this, &UserDeletion::B_USER_DELETE_Click);
-}
+UserDeletion::UserDeletion(StationState &state, Dialogs &dialogs, ActivityLog &activityLog,
+                           BannerLines &bannerLines, SourceSender &sender, Enrollment &enrollment,
+                           TemplateStore &templateStore)
+    : m_state(state), m_dialogs(dialogs), m_activityLog(activityLog), m_bannerLines(bannerLines),
+      m_sender(sender), m_enrollment(enrollment), m_templateStore(templateStore)
+{}
 
 namespace {
 
@@ -44,57 +42,61 @@ QString UserDeletion::deletionQuestion(const QString &userText, int templateFile
 
 bool UserDeletion::confirmDeletion(const QString &userText)
 {
-    const QString question = deletionQuestion(
-        userText, int(w.templateStore().list(userText).size()), w.targetList().usableTickedCount());
+    const QString question = deletionQuestion(userText, int(m_templateStore.list(userText).size()),
+                                              int(m_state.usableTickedAddresses().size()));
     const bool yes =
-        w.dialogs().question(question, QStringLiteral("Delete user")) == Dialogs::Answer::Yes;
-    w.WRITE_LOG(question + (yes ? QStringLiteral(" Yes") : QStringLiteral(" No")));
+        m_dialogs.question(question, QStringLiteral("Delete user")) == Dialogs::Answer::Yes;
+    m_activityLog.WRITE_LOG(question + (yes ? QStringLiteral(" Yes") : QStringLiteral(" No")));
     return yes;
 }
 
 void UserDeletion::B_USER_DELETE_Click()
 {
-    if (w.enrollment().USER_ENTRY_ERROR())
+    if (m_enrollment.USER_ENTRY_ERROR())
         return;
-    if (!confirmDeletion(w.INP_USER_NUMBER->text()))
+    if (!confirmDeletion(m_state.userText()))
         return;
     deleteConfirmed();
 }
 
 void UserDeletion::deleteConfirmed()
 {
-    if (w.enrollment().USER_ENTRY_ERROR())
+    if (m_enrollment.USER_ENTRY_ERROR())
         return;
-    const QString userText = w.INP_USER_NUMBER->text();
-    w.AFF_LOG_MSG(QStringLiteral("Delete User: ") + userText, 1);
-    w.AFF_LOG_MSG(QString(), 2);
-    w.enrollment().SOURCE_COMMAND(userText, QStringLiteral("DEL"));
+    const QString userText = m_state.userText();
+    m_bannerLines.AFF_LOG_MSG(QStringLiteral("Delete User: ") + userText, 1);
+    m_bannerLines.AFF_LOG_MSG(QString(), 2);
+    m_enrollment.SOURCE_COMMAND(userText, QStringLiteral("DEL"));
 }
 
 void UserDeletion::deleteUser(const QString &userText, const QByteArray &userBytes)
 {
-    w.TRELVANE_LOAD = F_MAIN::True;
+    m_state.TRELVANE_LOAD = StationState::True;
     removeTemplateFiles(userText);
     const QByteArray message = Frame::deleteUser(userBytes);
-    w.sender().TX_SOURCE(message);
+    m_sender.TX_SOURCE(message);
     sendToTickedTargets(message);
 }
 
 void UserDeletion::removeTemplateFiles(const QString &userText)
 {
-    TemplateStore &store = w.templateStore();
-    store.removeUser(userText);
+    m_templateStore.removeUser(userText);
     // A file that could not be removed (locked, read-only) stays; the deletion still goes to
     // the units, and the log says which file is left.
-    for (const QString &name : store.list(userText))
-        w.WRITE_LOG(QStringLiteral("Template file not deleted: ") + store.folder() + name);
+    for (const QString &name : m_templateStore.list(userText))
+        m_activityLog.WRITE_LOG(QStringLiteral("Template file not deleted: ") +
+                                m_templateStore.folder() + name);
 }
 
 void UserDeletion::sendToTickedTargets(const QByteArray &message)
 {
-    TemplateUpload &upload = w.templateUpload();
-    for (const QString &address : w.targetList().tickedAddresses()) {
-        upload.setDestination(address);
-        upload.TX_UDP(message); // a target that cannot be reached fails alone
-    }
+    for (const QString &address : tickedAddresses())
+        emit targetDatagramWanted(address, message);
+}
+
+QStringList UserDeletion::tickedAddresses() const
+{
+    return m_state.usableTickedAddresses([this](const QString &problem) {
+        m_activityLog.WRITE_LOG(QStringLiteral("Target unit skipped: ") + problem);
+    });
 }

@@ -3,8 +3,15 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
-class F_MAIN;
+class ActivityLog;
+class BannerLines;
+class Dialogs;
+class Enrollment;
+class SourceSender;
+class StationState;
+class TemplateStore;
 
 // Deletes a user everywhere the station knows of: its template files, the source unit and
 // every ticked target unit. The operator is asked first, and told what will go.
@@ -12,9 +19,11 @@ class UserDeletion : public QObject
 {
     Q_OBJECT
 public:
-    explicit UserDeletion(F_MAIN &w);
+    UserDeletion(StationState &state, Dialogs &dialogs, ActivityLog &activityLog,
+                 BannerLines &bannerLines, SourceSender &sender, Enrollment &enrollment,
+                 TemplateStore &templateStore);
 
-    // Deletes the user in INP_USER_NUMBER after the operator answered Yes.
+    // Deletes the user of the user text after the operator answered Yes.
     void B_USER_DELETE_Click();
     // The same for a deletion the operator has already confirmed (the unit user list window
     // asks before it removes the line).
@@ -30,9 +39,21 @@ public:
     // A file or a send that fails does not stop the next step.
     void deleteUser(const QString &userText, const QByteArray &userBytes);
 
+signals:
+    // Sends the datagram to one target unit (the address a ticked line names); a target
+    // that cannot be reached fails alone.
+    void targetDatagramWanted(const QString &address, const QByteArray &datagram);
+
 private:
     void removeTemplateFiles(const QString &userText);
     void sendToTickedTargets(const QByteArray &message);
+    QStringList tickedAddresses() const;
 
-    F_MAIN &w;
+    StationState &m_state;
+    Dialogs &m_dialogs;
+    ActivityLog &m_activityLog;
+    BannerLines &m_bannerLines;
+    SourceSender &m_sender;
+    Enrollment &m_enrollment;
+    TemplateStore &m_templateStore;
 };

@@ -206,6 +206,9 @@ public:
     // The station's caption: the window's title and the activity log's first header line.
     static constexpr const char *kCaption = " Trelvane Ombrix quick Enrollment  Version: 1.0N";
 
+    // enroll/: the value the form-level flags hold for "true" (TRELVANE_LOAD: frame dispatch).
+    static constexpr qint16 True = -1;
+
 signals:
     void changed(StationState::Field field);
     // A check refused a command: the view puts the keyboard focus on the control that shows

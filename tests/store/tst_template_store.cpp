@@ -1,20 +1,31 @@
 #include "enroll/TemplateStore.h"
-#include "support/StationFixture.h"
+#include "station/StationState.h"
 
 #include <QDir>
 #include <QFile>
-#include <QLabel>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
 #include <sys/resource.h>
 
-// The template files, written and read in a real temporary folder.
+// The template files, written and read in a real temporary folder, with no window: the
+// store needs only the state's templates folder.
 class TemplateStoreTest : public QObject
 {
     Q_OBJECT
 
 private:
+    struct StoreFixture
+    {
+        StoreFixture() { state.setTemplatesFolder(folder()); }
+        QString folder() const { return dir.path() + u'/'; } // ends with "/"
+
+        QTemporaryDir dir;
+        StationState state;
+        TemplateStore store{state};
+    };
+
     static void putFile(const QString &path, const QByteArray &bytes)
     {
         QFile file(path);
@@ -35,8 +46,8 @@ private:
 private slots:
     void writingATemplateTwiceKeepsOneFileWithTheSecondTemplate()
     {
-        StationFixture f;
-        TemplateStore &store = f.w().templateStore();
+        StoreFixture f;
+        TemplateStore &store = f.store;
         QVERIFY(store.write(QStringLiteral("12345"), 1, QByteArray(500, 'A')));
         QVERIFY(store.write(QStringLiteral("12345"), 1, QByteArray("second")));
 
@@ -49,8 +60,8 @@ private slots:
 
     void everyByteValueSurvivesAWriteAndARead()
     {
-        StationFixture f;
-        TemplateStore &store = f.w().templateStore();
+        StoreFixture f;
+        TemplateStore &store = f.store;
         QByteArray bytes;
         for (int value = 0; value < 256; ++value)
             bytes.append(char(value));
@@ -64,8 +75,8 @@ private slots:
 
     void readingAMissingFileGivesNothing()
     {
-        StationFixture f;
-        QVERIFY(!f.w().templateStore().read(f.folder() + "9-01.DAT").has_value());
+        StoreFixture f;
+        QVERIFY(!f.store.read(f.folder() + "9-01.DAT").has_value());
     }
 
     void listingFindsOnlyTheWholeUserText_data()
@@ -87,22 +98,22 @@ private slots:
     {
         QFETCH(QString, user);
         QFETCH(QStringList, expected);
-        StationFixture f;
+        StoreFixture f;
         for (const char *name : {"12345-01.DAT", "12345-02.DAT", "123456-01.DAT", "12-01.DAT",
                                  "12-03.dat", "12-ab.DAT", "12--01.DAT", "12-01.DAT.bak",
                                  "123-01.DAT", "0042-01.DAT", "42-01.DAT", "Trelvane.cfg"})
             putFile(f.folder() + name, "x");
         QDir(f.folder()).mkdir(QStringLiteral("12-02.DAT")); // a folder is no template
 
-        QCOMPARE(f.w().templateStore().list(user), expected);
+        QCOMPARE(f.store.list(user), expected);
     }
 
     void listingAllFindsEveryTemplateFile()
     {
-        StationFixture f;
+        StoreFixture f;
         for (const char *name : {"1-01.DAT", "2-01.dat", "2-01.txt", "Trelvane.cfg"})
             putFile(f.folder() + name, "x");
-        QCOMPARE(f.w().templateStore().listAll(), (QStringList{"1-01.DAT", "2-01.dat"}));
+        QCOMPARE(f.store.listAll(), (QStringList{"1-01.DAT", "2-01.dat"}));
     }
 
     void namesAreBuiltAndReadBack_data()
@@ -137,10 +148,10 @@ private slots:
     void aMissingFolderRefusesWritesAndListsNothing()
     {
         QFETCH(QString, folder);
-        StationFixture f;
+        StoreFixture f;
         putFile(f.folder() + "5-01.DAT", "old");
-        f.w().state().setTemplatesFolder(folder.isEmpty() ? QString() : f.folder() + folder);
-        TemplateStore &store = f.w().templateStore();
+        f.state.setTemplatesFolder(folder.isEmpty() ? QString() : f.folder() + folder);
+        TemplateStore &store = f.store;
 
         QVERIFY(!store.write(QStringLiteral("5"), 1, "new"));
         QVERIFY(store.list(QStringLiteral("5")).isEmpty());
@@ -154,12 +165,12 @@ private slots:
 
     void aFolderPathThatIsAFileRefusesWrites()
     {
-        StationFixture f;
+        StoreFixture f;
         putFile(f.folder() + "notafolder", "keep");
-        f.w().state().setTemplatesFolder(f.folder() + "notafolder/");
+        f.state.setTemplatesFolder(f.folder() + "notafolder/");
 
-        QVERIFY(!f.w().templateStore().write(QStringLiteral("5"), 1, "new"));
-        QVERIFY(f.w().templateStore().listAll().isEmpty());
+        QVERIFY(!f.store.write(QStringLiteral("5"), 1, "new"));
+        QVERIFY(f.store.listAll().isEmpty());
         QCOMPARE(fileBytes(f.folder() + "notafolder"), QByteArray("keep"));
     }
 
@@ -174,8 +185,8 @@ private slots:
     {
         QFETCH(int, limit);
         QFETCH(int, size);
-        StationFixture f;
-        TemplateStore &store = f.w().templateStore();
+        StoreFixture f;
+        TemplateStore &store = f.store;
         QVERIFY(store.write(QStringLiteral("8"), 1, "old template"));
 
         // Files may not grow beyond the limit while the new template is written: the
@@ -197,9 +208,9 @@ private slots:
 
     void aTemplateNameTakenByAFolderIsNotReplaced()
     {
-        StationFixture f;
+        StoreFixture f;
         QVERIFY(QDir(f.folder()).mkpath(QStringLiteral("9-01.DAT/inside")));
-        QVERIFY(!f.w().templateStore().write(QStringLiteral("9"), 1, "new"));
+        QVERIFY(!f.store.write(QStringLiteral("9"), 1, "new"));
         QVERIFY(QFileInfo(f.folder() + "9-01.DAT/inside").isDir());
         QCOMPARE(folderNames(f.folder()).filter(QStringLiteral("9-")), QStringList{"9-01.DAT"});
     }
@@ -214,14 +225,14 @@ private slots:
     void aUserTextWithASeparatorIsNeverWrittenOutsideTheFolder()
     {
         QFETCH(QString, user);
-        StationFixture f;
+        StoreFixture f;
         QVERIFY(QDir(f.folder()).mkdir(QStringLiteral("a")));
         const QString inner = f.folder() + "inner/";
         QVERIFY(QDir().mkpath(inner));
-        f.w().state().setTemplatesFolder(inner);
+        f.state.setTemplatesFolder(inner);
         const QStringList before = folderNames(f.folder());
 
-        QVERIFY(!f.w().templateStore().write(user, 1, "x"));
+        QVERIFY(!f.store.write(user, 1, "x"));
         QCOMPARE(folderNames(f.folder()), before);
         QVERIFY(folderNames(inner).isEmpty());
         QVERIFY(folderNames(f.folder() + "a").isEmpty());
@@ -229,8 +240,8 @@ private slots:
 
     void removingUser12KeepsUser123AndReportsEachPath()
     {
-        StationFixture f;
-        TemplateStore &store = f.w().templateStore();
+        StoreFixture f;
+        TemplateStore &store = f.store;
         for (const char *name : {"12-01.DAT", "12-02.DAT", "123-01.DAT", "1-01.DAT"})
             putFile(f.folder() + name, "x");
 
@@ -245,5 +256,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TemplateStoreTest)
+QTEST_GUILESS_MAIN(TemplateStoreTest)
 #include "tst_template_store.moc"
