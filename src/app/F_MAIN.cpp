@@ -1,5 +1,6 @@
 #include "app/F_MAIN.h"
 
+#include "app/F_VIEW_USERS.h"
 #include "app/Startup.h"
 #include "app/TrayIcon.h"
 #include "config/ConfigFile.h"
@@ -28,6 +29,7 @@
 #include "sync/UnitUserList.h"
 
 #include <QCloseEvent>
+#include <QPushButton>
 #include <QRadioButton>
 
 F_MAIN::F_MAIN(const StationOptions &options, const StationPlatform &platform)
@@ -61,17 +63,24 @@ void F_MAIN::createParts()
     m_enrollment = std::make_unique<Enrollment>(*this);
     m_userDeletion = std::make_unique<UserDeletion>(*this);
     m_templateBackup = std::make_unique<TemplateBackup>(*this);
-    m_templateUpload = std::make_unique<TemplateUpload>(*this);
+    // -- Synchronization (sync/), and the user list's request (enroll/):
+    m_templateUpload = std::make_unique<TemplateUpload>(
+        options(), *UDP_TX, activityLog(), bannerLines(), waits(), *m_sender, *m_templateStore);
     m_configFile = std::make_unique<ConfigFile>(*this);
     m_targetList = std::make_unique<TargetList>(*this);
     m_modeSwitch = std::make_unique<ModeSwitch>(*this);
     m_startup = std::make_unique<Startup>(*this);
     m_trayIcon = std::make_unique<TrayIcon>(*this);
-    m_udpReceiver = std::make_unique<UdpReceiver>(*this);
+    m_udpReceiver =
+        std::make_unique<UdpReceiver>(m_state, *UDP_RX, *Serial, activityLog(), *m_templateStore);
     m_keyboardWedge = std::make_unique<KeyboardWedge>(*this);
-    m_templateNumberRequest = std::make_unique<TemplateNumberRequest>(*this);
-    m_unitUserList = std::make_unique<UnitUserList>(*this);
-    m_newUnitSync = std::make_unique<NewUnitSync>(*this);
+    m_templateNumberRequest = std::make_unique<TemplateNumberRequest>(
+        m_state, clock(), activityLog(), bannerLines(), waits(), *Serial, *TCP_SOURCE, *SERIAL_RX,
+        *m_sender, *m_supervision);
+    m_unitUserList = std::make_unique<UnitUserList>(m_state, clock(), dialogs(), waits(),
+                                                    *m_supervision, *m_templateNumberRequest);
+    m_newUnitSync = std::make_unique<NewUnitSync>(m_state, clock(), dialogs(), bannerLines(),
+                                                  waits(), *m_templateStore, *m_templateUpload);
     m_pingTest = std::make_unique<PingTest>(*this);
 }
 
@@ -84,6 +93,7 @@ void F_MAIN::wireParts()
     // -- Enrollment and user management (enroll/):
 
     // -- Synchronization and the user list window (sync/):
+    connect(m_unitUserList.get(), &UnitUserList::windowWanted, this, &F_MAIN::showUserListWindow);
 
     // -- Configuration and diagnostics (config/, diag/):
 }
@@ -95,6 +105,12 @@ void F_MAIN::connectHandlers()
     // -- Enrollment and user management (enroll/):
 
     // -- Synchronization and the user list window (sync/):
+    connect(B_UPLOAD_TST, &QPushButton::clicked, this, &F_MAIN::B_UPLOAD_TST_Click);
+    connect(B_SYNCHRONIZE_NEW_UNIT, &QPushButton::clicked, this,
+            &F_MAIN::B_SYNCHRONIZE_NEW_UNIT_Click);
+    connect(B_VIEW_TEMPLATES, &QPushButton::clicked, this, &F_MAIN::B_VIEW_TEMPLATES_Click);
+    connect(B_TCP_VIEW_USR_LST, &QPushButton::clicked, this, &F_MAIN::B_TCP_VIEW_USR_LST_Click);
+    connect(B_REQ_TMP_NO, &QPushButton::clicked, this, &F_MAIN::B_REQ_TMP_NO_Click);
 
     // -- Configuration and diagnostics (config/, diag/):
 }
@@ -104,6 +120,40 @@ void F_MAIN::connectHandlers()
 // -- Handlers of enrollment and user management (enroll/):
 
 // -- Handlers of synchronization and the user list window (sync/):
+
+void F_MAIN::B_UPLOAD_TST_Click()
+{
+    m_templateUpload->B_UPLOAD_TST_Click();
+}
+
+void F_MAIN::B_SYNCHRONIZE_NEW_UNIT_Click()
+{
+    m_newUnitSync->B_SYNCHRONIZE_NEW_UNIT_Click();
+}
+
+void F_MAIN::B_VIEW_TEMPLATES_Click()
+{
+    m_unitUserList->B_VIEW_TEMPLATES_Click();
+}
+
+void F_MAIN::B_TCP_VIEW_USR_LST_Click()
+{
+    m_unitUserList->B_TCP_VIEW_USR_LST_Click();
+}
+
+void F_MAIN::B_REQ_TMP_NO_Click()
+{
+    m_templateNumberRequest->B_REQ_TMP_NO_Click();
+}
+
+void F_MAIN::showUserListWindow()
+{
+    F_VIEW_USERS window(*this);
+    window.move(geometry().center() - window.rect().center());
+    window.exec();
+    // Closed by any means (OK, close box, Escape): the serial link is selected again.
+    window.Form_Unload();
+}
 
 // -- Handlers of configuration and diagnostics (config/, diag/):
 

@@ -180,6 +180,12 @@ void StationState::setListingUsers(Listing listing)
     assign(m_listingUsers, listing, Field::ListingUsers);
 }
 
+// -- Synchronization (sync/):
+void StationState::setSyncProgress(const SyncProgress &progress)
+{
+    assign(m_syncProgress, progress, Field::SyncProgress);
+}
+
 QStringList StationState::usableTickedAddresses(
     const std::function<void(const QString &problem)> &skipped) const
 {

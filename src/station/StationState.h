@@ -64,6 +64,8 @@ public:
         CurrentTarget,
         LastUser,
         ListingUsers,
+        // -- Synchronization (sync/):
+        SyncProgress,
     };
     Q_ENUM(Field)
 
@@ -168,6 +170,20 @@ public:
     Listing listingUsers() const { return m_listingUsers; }
     void setListingUsers(Listing listing);
 
+    // -- Synchronization (sync/):
+    // A new unit's synchronization, shown by PRG_SYNC_NEW_UNIT under the banner lines while
+    // it runs: files done of maximum, and the text the bar shows ("3 of 500 files, ...").
+    struct SyncProgress
+    {
+        bool shown = false;
+        int value = 0;
+        int maximum = 1;
+        QString text;
+        bool operator==(const SyncProgress &) const = default;
+    };
+    SyncProgress syncProgress() const { return m_syncProgress; }
+    void setSyncProgress(const SyncProgress &progress);
+
     // Form-level variables.
     QByteArray RX_SCORE;
     qint16 TRELVANE_LOAD = 0; // -1: bulk collection, 0: frame dispatch
@@ -234,4 +250,6 @@ private:
     int m_currentTarget = -1;
     LastUser m_lastUser;
     Listing m_listingUsers = Listing::None;
+    // -- Synchronization (sync/):
+    SyncProgress m_syncProgress;
 };
