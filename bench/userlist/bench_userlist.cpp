@@ -12,6 +12,7 @@
 //     as the station takes them (from a thread of its own), and after the window is closed.
 
 #include "app/F_MAIN.h"
+#include "app/F_VIEW_USERS.h"
 #include "config/TargetList.h"
 #include "enroll/TemplateStore.h"
 #include "enroll/UserListPages.h"
@@ -19,7 +20,6 @@
 #include "platform/Clock.h"
 #include "platform/ScriptedDialogs.h"
 #include "support/RealStation.h"
-#include "sync/F_VIEW_USERS.h"
 #include "sync/NewUnitSync.h"
 #include "sync/UnitUserList.h"
 #include "unit-sim/SimulatedUnit.h"

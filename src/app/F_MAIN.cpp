@@ -1,5 +1,6 @@
 #include "app/F_MAIN.h"
 
+#include "app/F_VIEW_USERS.h"
 #include "app/Startup.h"
 #include "app/TrayIcon.h"
 #include "config/ConfigFile.h"
@@ -82,8 +83,8 @@ F_MAIN::~F_MAIN()
 void F_MAIN::createParts()
 {
     // Constructors only connect signals; no part calls another before all exist.
-    // -- Source link (link/, log/):
     Station &s = station();
+    // -- Source link (link/, log/):
     m_sender = std::make_unique<SourceSender>(s.state(), s.activityLog(), s.serial(), s.tcp());
     m_dispatcher =
         std::make_unique<ReceiveDispatcher>(s.state(), s.activityLog(), s.bannerLines(), s.waits(),
@@ -95,18 +96,6 @@ void F_MAIN::createParts()
                                         s.hideMessageTimer());
     m_keyboardWedge = std::make_unique<KeyboardWedge>(s.state(), s.clock(), s.activityLog(),
                                                       s.bannerLines(), *m_dispatcher);
-
-    m_templateUpload = std::make_unique<TemplateUpload>(*this);
-    m_configFile = std::make_unique<ConfigFile>(*this);
-    m_targetList = std::make_unique<TargetList>(*this);
-    m_modeSwitch = std::make_unique<ModeSwitch>(*this);
-    m_startup = std::make_unique<Startup>(*this);
-    m_trayIcon = std::make_unique<TrayIcon>(*this);
-    m_udpReceiver = std::make_unique<UdpReceiver>(*this);
-    m_templateNumberRequest = std::make_unique<TemplateNumberRequest>(*this);
-    m_unitUserList = std::make_unique<UnitUserList>(*this);
-    m_newUnitSync = std::make_unique<NewUnitSync>(*this);
-    m_pingTest = std::make_unique<PingTest>(*this);
     // -- Enrollment and user management (enroll/):
     m_templateStore = std::make_unique<TemplateStore>(state());
     m_templateBackup =
@@ -117,6 +106,26 @@ void F_MAIN::createParts()
     m_userDeletion =
         std::make_unique<UserDeletion>(state(), dialogs(), activityLog(), bannerLines(), *m_sender,
                                        *m_enrollment, *m_templateStore);
+    // -- Synchronization (sync/), and the user list's request (enroll/):
+    m_templateUpload = std::make_unique<TemplateUpload>(
+        options(), *UDP_TX, activityLog(), bannerLines(), waits(), *m_sender, *m_templateStore);
+    m_udpReceiver =
+        std::make_unique<UdpReceiver>(m_state, *UDP_RX, *Serial, activityLog(), *m_templateStore);
+    m_templateNumberRequest = std::make_unique<TemplateNumberRequest>(
+        m_state, clock(), activityLog(), bannerLines(), waits(), *Serial, *TCP_SOURCE, *SERIAL_RX,
+        *m_sender, *m_supervision);
+    m_unitUserList = std::make_unique<UnitUserList>(m_state, clock(), dialogs(), waits(),
+                                                    *m_supervision, *m_templateNumberRequest);
+    m_newUnitSync = std::make_unique<NewUnitSync>(m_state, clock(), dialogs(), bannerLines(),
+                                                  waits(), *m_templateStore, *m_templateUpload);
+    // -- Configuration and diagnostics (config/, diag/):
+    m_configFile = std::make_unique<ConfigFile>(*this);
+    m_targetList = std::make_unique<TargetList>(*this);
+    m_modeSwitch = std::make_unique<ModeSwitch>(*this);
+    m_pingTest = std::make_unique<PingTest>(*this);
+    // The window's own.
+    m_startup = std::make_unique<Startup>(*this);
+    m_trayIcon = std::make_unique<TrayIcon>(*this);
 }
 
 void F_MAIN::wireParts()
@@ -147,6 +156,7 @@ void F_MAIN::wireParts()
             &TemplateUpload::UPLOAD_TEMPLATE, Qt::DirectConnection);
 
     // -- Synchronization and the user list window (sync/):
+    connect(m_unitUserList.get(), &UnitUserList::windowWanted, this, &F_MAIN::showUserListWindow);
 
     // -- Configuration and diagnostics (config/, diag/):
 }
@@ -165,6 +175,12 @@ void F_MAIN::connectHandlers()
     connect(B_BACKUP_TO_FILE, &QPushButton::clicked, this, &F_MAIN::B_BACKUP_TO_FILE_Click);
 
     // -- Synchronization and the user list window (sync/):
+    connect(B_UPLOAD_TST, &QPushButton::clicked, this, &F_MAIN::B_UPLOAD_TST_Click);
+    connect(B_SYNCHRONIZE_NEW_UNIT, &QPushButton::clicked, this,
+            &F_MAIN::B_SYNCHRONIZE_NEW_UNIT_Click);
+    connect(B_VIEW_TEMPLATES, &QPushButton::clicked, this, &F_MAIN::B_VIEW_TEMPLATES_Click);
+    connect(B_TCP_VIEW_USR_LST, &QPushButton::clicked, this, &F_MAIN::B_TCP_VIEW_USR_LST_Click);
+    connect(B_REQ_TMP_NO, &QPushButton::clicked, this, &F_MAIN::B_REQ_TMP_NO_Click);
 
     // -- Configuration and diagnostics (config/, diag/):
 }
@@ -202,6 +218,40 @@ void F_MAIN::B_BACKUP_TO_FILE_Click()
 }
 
 // -- Handlers of synchronization and the user list window (sync/):
+
+void F_MAIN::B_UPLOAD_TST_Click()
+{
+    m_templateUpload->B_UPLOAD_TST_Click();
+}
+
+void F_MAIN::B_SYNCHRONIZE_NEW_UNIT_Click()
+{
+    m_newUnitSync->B_SYNCHRONIZE_NEW_UNIT_Click();
+}
+
+void F_MAIN::B_VIEW_TEMPLATES_Click()
+{
+    m_unitUserList->B_VIEW_TEMPLATES_Click();
+}
+
+void F_MAIN::B_TCP_VIEW_USR_LST_Click()
+{
+    m_unitUserList->B_TCP_VIEW_USR_LST_Click();
+}
+
+void F_MAIN::B_REQ_TMP_NO_Click()
+{
+    m_templateNumberRequest->B_REQ_TMP_NO_Click();
+}
+
+void F_MAIN::showUserListWindow()
+{
+    F_VIEW_USERS window(*this);
+    window.move(geometry().center() - window.rect().center());
+    window.exec();
+    // Closed by any means (OK, close box, Escape): the serial link is selected again.
+    window.Form_Unload();
+}
 
 // -- Handlers of configuration and diagnostics (config/, diag/):
 

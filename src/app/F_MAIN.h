@@ -14,6 +14,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QTimer;
@@ -245,6 +246,16 @@ public:
     void B_BACKUP_TO_FILE_Click(); // a hidden button
 
     // -- Synchronization and the user list window (sync/):
+    void B_UPLOAD_TST_Click();
+    void B_SYNCHRONIZE_NEW_UNIT_Click();
+    void B_VIEW_TEMPLATES_Click();
+    void B_TCP_VIEW_USR_LST_Click();
+    void B_REQ_TMP_NO_Click();
+    // Shows the unit's users in the modal user list window, centred on this one; returns when
+    // it has closed.
+    void showUserListWindow();
+    // In Frame2, under the banner lines: a new unit's synchronization progress.
+    QProgressBar *PRG_SYNC_NEW_UNIT = nullptr;
 
     // -- Configuration and diagnostics (config/, diag/):
 

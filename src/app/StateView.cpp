@@ -13,9 +13,12 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
+#include <QPalette>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopedValueRollback>
+#include <QVBoxLayout>
 
 #include <utility>
 
@@ -217,6 +220,22 @@ void F_MAIN::bindState()
         if (field == Field::BannerLine1 || field == Field::BannerLine2)
             announceLiveRegion(FR_MSG);
     });
+    // -- Synchronization (sync/): the new unit's synchronization progress, in the banner
+    // under its two lines, above the closing stretch.
+    PRG_SYNC_NEW_UNIT = new QProgressBar(Frame2);
+    PRG_SYNC_NEW_UNIT->setObjectName(QStringLiteral("PRG_SYNC_NEW_UNIT"));
+    PRG_SYNC_NEW_UNIT->setTextVisible(true);
+    PRG_SYNC_NEW_UNIT->setAccessibleName(QStringLiteral("Synchronization progress"));
+    PRG_SYNC_NEW_UNIT->hide();
+    // The banner disables the window while it shows; the bar stays as readable as its lines.
+    QPalette palette = PRG_SYNC_NEW_UNIT->palette();
+    for (int role = 0; role < QPalette::NColorRoles; ++role) {
+        const auto r = static_cast<QPalette::ColorRole>(role);
+        palette.setColor(QPalette::Disabled, r, palette.color(QPalette::Active, r));
+    }
+    PRG_SYNC_NEW_UNIT->setPalette(palette);
+    if (auto *layout = qobject_cast<QVBoxLayout *>(Frame2->layout()))
+        layout->insertWidget(layout->indexOf(AFF_MSG[1]) + 1, PRG_SYNC_NEW_UNIT);
 }
 
 void F_MAIN::showStateField(StationState::Field field)
@@ -361,6 +380,18 @@ void F_MAIN::showStateField(StationState::Field field)
     case Field::SuffixProblem:
         INP_SUFFIX->setToolTip(m_state.suffixProblem());
         break;
+    // -- Synchronization (sync/):
+    case Field::SyncProgress: {
+        const StationState::SyncProgress progress = m_state.syncProgress();
+        PRG_SYNC_NEW_UNIT->setRange(0, progress.maximum);
+        PRG_SYNC_NEW_UNIT->setValue(progress.value);
+        PRG_SYNC_NEW_UNIT->setFormat(progress.text);
+        if (!progress.text.isEmpty())
+            PRG_SYNC_NEW_UNIT->setAccessibleName(QStringLiteral("Synchronization progress: ") +
+                                                 progress.text);
+        PRG_SYNC_NEW_UNIT->setVisible(progress.shown);
+        break;
+    }
     }
 }
 

@@ -5,27 +5,20 @@
 #include <QString>
 #include <QStringList>
 
-class F_MAIN;
-
-// What a window listing a unit's users is told while the list is read.
-class UserListView
-{
-public:
-    virtual ~UserListView() = default;
-    // The read starts: the list is emptied and the window takes no input.
-    virtual void listRequestStarted() = 0;
-    // Page `page` has been asked for (1 = the first).
-    virtual void listPageRequested(int page) = 0;
-    // The list as read: one line per user.
-    virtual void listRead(const QStringList &lines) = 0;
-    // Which unit was read: "IP: ..." or "Serial Port: ...".
-    virtual void listSourceKnown(const QString &source) = 0;
-    // The read is over: the window takes input again.
-    virtual void listRequestEnded() = 0;
-};
+class QTimer;
+class ActivityLog;
+class BannerLines;
+class Clock;
+class SerialLink;
+class SourceSender;
+class StationState;
+class Supervision;
+class TcpLink;
+class Waits;
 
 // Reads the list of template records of the unit on the selected link, page by page, and
-// hands the users with their template counts to the open user list window. It reads the
+// reports the users with their template counts, and how the read goes, to whoever shows them
+// (the user list window while it is open). It reads the
 // link itself, with the receive poll stopped for the whole run: the serial port without
 // serving events, the TCP connection serving events between reads.
 class TemplateNumberRequest : public QObject
@@ -40,10 +33,9 @@ public:
     // complete, long enough that waiting costs nothing.
     static constexpr int kPollStepMs = 10;
 
-    explicit TemplateNumberRequest(F_MAIN &w);
-
-    // The window that shows the list while it is open (none: the list is read and dropped).
-    void setView(UserListView *view) { m_view = view; }
+    TemplateNumberRequest(StationState &state, Clock &clock, ActivityLog &log, BannerLines &banner,
+                          Waits &waits, SerialLink &serial, TcpLink &tcp, QTimer &serialRx,
+                          SourceSender &sender, Supervision &supervision);
 
     // Reads the list from the unit on the selected link (the hidden "REQ TEMPLATES NO").
     void B_REQ_TMP_NO_Click();
@@ -53,13 +45,34 @@ public:
     void forgetLines() { m_lines = QStringList(); }
     bool isRunning() const { return m_running; }
 
+signals:
+    // The read starts: a view empties its list and takes no input.
+    void listRequestStarted();
+    // Page `page` has been asked for (1 = the first). A serial read serves no events: a view
+    // draws what it shows now.
+    void listPageRequested(int page);
+    // The list as read: one line per user, the user number and its template count.
+    void listRead(const QStringList &lines);
+    // Which unit was read: "IP: ..." or "Serial Port: ...".
+    void listSourceKnown(const QString &source);
+    // The read is over: a view takes input again.
+    void listRequestEnded();
+
 private:
     QByteArray readPage(int page, int &pageCount);
     QByteArray readLink(bool serial);
     void waitForBytes(bool serial, int ms);
 
-    F_MAIN &w;
-    UserListView *m_view = nullptr;
+    StationState &m_state;
+    Clock &m_clock;
+    ActivityLog &m_log;
+    BannerLines &m_banner;
+    Waits &m_waits;
+    SerialLink &m_serial;
+    TcpLink &m_tcp;
+    QTimer &m_serialRx;
+    SourceSender &m_sender;
+    Supervision &m_supervision;
     QStringList m_lines;
     bool m_running = false;
 };

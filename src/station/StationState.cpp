@@ -218,6 +218,12 @@ void StationState::setSuffixProblem(const QString &problem)
     assign(m_suffixProblem, problem, Field::SuffixProblem);
 }
 
+// -- Synchronization (sync/):
+void StationState::setSyncProgress(const SyncProgress &progress)
+{
+    assign(m_syncProgress, progress, Field::SyncProgress);
+}
+
 QStringList StationState::usableTickedAddresses(
     const std::function<void(const QString &problem)> &skipped) const
 {

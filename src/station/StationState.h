@@ -68,6 +68,8 @@ public:
         ReadModeShown,
         PrefixProblem,
         SuffixProblem,
+        // -- Synchronization (sync/):
+        SyncProgress,
     };
     Q_ENUM(Field)
 
@@ -187,6 +189,19 @@ public:
     void setPrefixProblem(const QString &problem);
     QString suffixProblem() const { return m_suffixProblem; }
     void setSuffixProblem(const QString &problem);
+    // -- Synchronization (sync/):
+    // A new unit's synchronization, shown by PRG_SYNC_NEW_UNIT under the banner lines while
+    // it runs: files done of maximum, and the text the bar shows ("3 of 500 files, ...").
+    struct SyncProgress
+    {
+        bool shown = false;
+        int value = 0;
+        int maximum = 1;
+        QString text;
+        bool operator==(const SyncProgress &) const = default;
+    };
+    SyncProgress syncProgress() const { return m_syncProgress; }
+    void setSyncProgress(const SyncProgress &progress);
 
     // Form-level variables.
     QByteArray RX_SCORE;
@@ -261,4 +276,6 @@ private:
     bool m_readModeShown = false;
     QString m_prefixProblem;
     QString m_suffixProblem;
+    // -- Synchronization (sync/):
+    SyncProgress m_syncProgress;
 };

@@ -4,13 +4,18 @@
 #include <QString>
 #include <QStringList>
 
-class F_MAIN;
-class QProgressBar;
+class Clock;
+class Dialogs;
+class BannerLines;
+class Waits;
+class StationState;
+class TemplateStore;
+class TemplateUpload;
 
 // Brings a newly installed unit up to date: uploads every template file of the store, in
 // listing order, to the one unit whose address the operator types (or to the source unit on
-// the station's own link for an answer containing "COM"). A progress bar in the banner frame
-// shows the files done and the time left.
+// the station's own link for an answer containing "COM"). The state's synchronization progress
+// says the files done and the time left; the window shows it under the banner lines.
 class NewUnitSync : public QObject
 {
     Q_OBJECT
@@ -20,7 +25,8 @@ public:
     static constexpr double kSecondsPerUpload = 0.6;
     static constexpr const char *kDescription = "Synchronize new Trelvane unit.";
 
-    explicit NewUnitSync(F_MAIN &w);
+    NewUnitSync(StationState &state, Clock &clock, Dialogs &dialogs, BannerLines &banner,
+                Waits &waits, TemplateStore &store, TemplateUpload &upload);
 
     void B_SYNCHRONIZE_NEW_UNIT_Click();
 
@@ -30,14 +36,18 @@ public:
     // "3 of 500 files, 4 min 58 s left"
     static QString progressText(int done, int total, int secondsLeft);
 
-    QProgressBar *progressBar() const { return m_progress; }
     bool isRunning() const { return m_running; }
 
 private:
     void synchronize(const QString &answer, const QStringList &names);
     void showProgress(int done, int total, double startSeconds);
 
-    F_MAIN &w;
-    QProgressBar *m_progress = nullptr; // in the banner, under its two lines
+    StationState &m_state;
+    Clock &m_clock;
+    Dialogs &m_dialogs;
+    BannerLines &m_banner;
+    Waits &m_waits;
+    TemplateStore &m_store;
+    TemplateUpload &m_upload;
     bool m_running = false;
 };

@@ -1,7 +1,7 @@
 #include "sync/SerialRelay.h"
 
-#include "app/F_MAIN.h"
 #include "link/SerialLink.h"
+#include "log/ActivityLog.h"
 
 bool SerialRelay::admits(qint64 backlog, qint64 size) const
 {
@@ -12,7 +12,7 @@ bool SerialRelay::admits(qint64 backlog, qint64 size) const
 
 bool SerialRelay::relay(const QByteArray &datagram)
 {
-    SerialLink &port = *w.Serial;
+    SerialLink &port = m_serial;
     if (!port.isOpen()) {
         if (m_overloaded)
             ++m_notRelayed;
@@ -24,12 +24,12 @@ bool SerialRelay::relay(const QByteArray &datagram)
             m_overloaded = true;
             m_notRelayed = 0;
             ++m_overloads;
-            w.WRITE_LOG(QStringLiteral("Serial relay overloaded: %1 bytes wait for the serial "
-                                       "line (at most %2, 30 s of line time); datagrams are "
-                                       "mirrored but not relayed until %3 bytes remain")
-                            .arg(backlog)
-                            .arg(kBacklogLimit)
-                            .arg(kResumeAt));
+            m_log.WRITE_LOG(QStringLiteral("Serial relay overloaded: %1 bytes wait for the serial "
+                                           "line (at most %2, 30 s of line time); datagrams are "
+                                           "mirrored but not relayed until %3 bytes remain")
+                                .arg(backlog)
+                                .arg(kBacklogLimit)
+                                .arg(kResumeAt));
         }
         ++m_notRelayed;
         ++m_notRelayedInAll;
@@ -42,9 +42,9 @@ bool SerialRelay::relay(const QByteArray &datagram)
     }
     if (m_overloaded) {
         m_overloaded = false;
-        w.WRITE_LOG(QStringLiteral("Serial relay resumed: %1 datagram(s) were not relayed "
-                                   "while the serial line was overloaded")
-                        .arg(m_notRelayed));
+        m_log.WRITE_LOG(QStringLiteral("Serial relay resumed: %1 datagram(s) were not relayed "
+                                       "while the serial line was overloaded")
+                            .arg(m_notRelayed));
         m_notRelayed = 0;
     }
     return true;

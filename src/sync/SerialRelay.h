@@ -3,7 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
-class F_MAIN;
+class ActivityLog;
+class SerialLink;
 
 // Passes datagrams received from other stations to the unit on the serial port, unchanged
 // and whole, while keeping the bytes that wait for the serial line bounded: the network can
@@ -24,7 +25,7 @@ public:
     static constexpr qint64 kBacklogLimit = 30 * kLineBytesPerSecond; // 172,800 bytes
     static constexpr qint64 kResumeAt = kBacklogLimit / 2;
 
-    explicit SerialRelay(F_MAIN &w) : w(w) {}
+    SerialRelay(SerialLink &serial, ActivityLog &log) : m_serial(serial), m_log(log) {}
 
     // Writes the datagram to the serial port of the source link, whatever link is selected.
     // False when it was not relayed: the port is closed, or the backlog is full. Never waits
@@ -41,7 +42,8 @@ public:
 private:
     bool admits(qint64 backlog, qint64 size) const;
 
-    F_MAIN &w;
+    SerialLink &m_serial;
+    ActivityLog &m_log;
     bool m_overloaded = false;
     qint64 m_notRelayed = 0; // since the relay stopped
     qint64 m_notRelayedInAll = 0;

@@ -1,16 +1,17 @@
 #include "sync/TemplateUpload.h"
 
-#include "app/F_MAIN.h"
 #include "enroll/TemplateStore.h"
 #include "link/Frame.h"
 #include "link/SourceSender.h"
+#include "log/ActivityLog.h"
+#include "log/BannerLines.h"
+#include "log/Waits.h"
+#include "station/StationOptions.h"
 #include "util/NumericValue.h"
 #include "util/TextNumber.h"
 
 #include <QHostAddress>
 #include <QHostInfo>
-#include <QLabel>
-#include <QPushButton>
 #include <QRegularExpression>
 #include <QUdpSocket>
 
@@ -62,14 +63,16 @@ std::optional<QHostAddress> resolve(const QString &typed)
 
 } // namespace
 
-TemplateUpload::TemplateUpload(F_MAIN &w) : w(w)
-{
-    connect(w.B_UPLOAD_TST, &QPushButton::clicked, this, &TemplateUpload::B_UPLOAD_TST_Click);
-}
+TemplateUpload::TemplateUpload(const StationOptions &options, QUdpSocket &udpTx, ActivityLog &log,
+                               BannerLines &banner, Waits &waits, SourceSender &sender,
+                               TemplateStore &store)
+    : m_options(options), m_udpTx(udpTx), m_log(log), m_banner(banner), m_waits(waits),
+      m_sender(sender), m_store(store)
+{}
 
 void TemplateUpload::setDestination(const QString &host)
 {
-    m_remotePort = w.options().udpPort;
+    m_remotePort = m_options.udpPort;
     // The host is cleared to the unspecified address before the new one is taken, so a
     // destination never keeps part of the previous one.
     m_remoteHost = QStringLiteral("0.0.0.0");
@@ -81,16 +84,16 @@ bool TemplateUpload::TX_UDP(const QByteArray &datagram)
     const std::optional<QHostAddress> address = resolve(m_remoteHost);
     if (!address || m_remotePort == 0)
         return false;
-    if (w.UDP_TX->writeDatagram(datagram, *address, m_remotePort) != datagram.size())
+    if (m_udpTx.writeDatagram(datagram, *address, m_remotePort) != datagram.size())
         return false;
-    w.WRITE_LOG(QStringLiteral("TX_UDP[") + m_remoteHost + QStringLiteral("]: ") +
-                TRACE_TEXT(datagram));
+    m_log.WRITE_LOG(QStringLiteral("TX_UDP[") + m_remoteHost + QStringLiteral("]: ") +
+                    TRACE_TEXT(datagram));
     return true;
 }
 
 bool TemplateUpload::sendOnRoute(bool sourceLink, const QByteArray &message)
 {
-    return sourceLink ? w.sender().TX_SOURCE(message) : TX_UDP(message);
+    return sourceLink ? m_sender.TX_SOURCE(message) : TX_UDP(message);
 }
 
 bool TemplateUpload::UPLOAD_TEMPLATE(const QString &user, const QString &templatePath,
@@ -111,10 +114,10 @@ bool TemplateUpload::UPLOAD_TEMPLATE(const QString &user, const QString &templat
     // datagram it receives as the template, so headers without data would spoil the next
     // upload. A link or anything but a regular file is refused: its bytes never leave.
     QString reason;
-    const std::optional<QByteArray> data = w.templateStore().read(templatePath, &reason);
+    const std::optional<QByteArray> data = m_store.read(templatePath, &reason);
     if (!data) {
-        w.WRITE_LOG(QStringLiteral("Template file not sent: ") + templatePath +
-                    QStringLiteral(": ") + reason);
+        m_log.WRITE_LOG(QStringLiteral("Template file not sent: ") + templatePath +
+                        QStringLiteral(": ") + reason);
         return false;
     }
 
@@ -122,31 +125,30 @@ bool TemplateUpload::UPLOAD_TEMPLATE(const QString &user, const QString &templat
     setDestination(target);
 
     const QByteArray header = Frame::uploadAnnounce(*userBytes, templateNumber == 1);
-    w.ID_PAUSE(kBeforeHeader);
+    m_waits.ID_PAUSE(kBeforeHeader);
     if (!sendOnRoute(sourceLink, header))
         return false;
-    w.ID_PAUSE(kAfterHeader);
+    m_waits.ID_PAUSE(kAfterHeader);
     if (!sendOnRoute(sourceLink, Frame::uploadDataHeader()))
         return false;
-    w.ID_PAUSE(kAfterSecondHeader);
+    m_waits.ID_PAUSE(kAfterSecondHeader);
 
     if (!sendOnRoute(sourceLink, *data))
         return false;
-    w.ID_PAUSE(kAfterData);
+    m_waits.ID_PAUSE(kAfterData);
 
-    w.AFF_LOG_MSG(QStringLiteral("Upload user #") + user + QStringLiteral(" template #") +
-                      QString::number(templateNumber),
-                  1);
-    w.AFF_LOG_MSG(QStringLiteral(" to ") + target + QLatin1Char(' ') + description, 2);
+    m_banner.AFF_LOG_MSG(QStringLiteral("Upload user #") + user + QStringLiteral(" template #") +
+                             QString::number(templateNumber),
+                         1);
+    m_banner.AFF_LOG_MSG(QStringLiteral(" to ") + target + QLatin1Char(' ') + description, 2);
     if (!sendOnRoute(sourceLink, Frame::trailer(*data)))
         return false;
-    w.ID_PAUSE(kAfterTrailer);
+    m_waits.ID_PAUSE(kAfterTrailer);
     return true;
 }
 
 void TemplateUpload::B_UPLOAD_TST_Click()
 {
-    UPLOAD_TEMPLATE(QStringLiteral("666666"),
-                    w.templateStore().folder() + QStringLiteral("12345-01.DAT"),
+    UPLOAD_TEMPLATE(QStringLiteral("666666"), m_store.folder() + QStringLiteral("12345-01.DAT"),
                     QString::fromLatin1(kTestAddress), QString::fromLatin1(kTestDescription), 1);
 }

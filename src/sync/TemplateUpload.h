@@ -4,7 +4,13 @@
 #include <QObject>
 #include <QString>
 
-class F_MAIN;
+class QUdpSocket;
+class ActivityLog;
+class BannerLines;
+class Waits;
+class SourceSender;
+class TemplateStore;
+struct StationOptions;
 
 // Copies one stored template of one user to one target unit: an upload header, the fixed
 // second header, the template bytes and their trailer, paced by fixed pauses and never
@@ -14,7 +20,8 @@ class TemplateUpload : public QObject
 {
     Q_OBJECT
 public:
-    explicit TemplateUpload(F_MAIN &w);
+    TemplateUpload(const StationOptions &options, QUdpSocket &udpTx, ActivityLog &log,
+                   BannerLines &banner, Waits &waits, SourceSender &sender, TemplateStore &store);
 
     // Points UDP_TX at the target: the units' UDP port, host "0.0.0.0" then the host text.
     void setDestination(const QString &host);
@@ -41,7 +48,13 @@ public:
 private:
     bool sendOnRoute(bool sourceLink, const QByteArray &message);
 
-    F_MAIN &w;
+    const StationOptions &m_options;
+    QUdpSocket &m_udpTx;
+    ActivityLog &m_log;
+    BannerLines &m_banner;
+    Waits &m_waits;
+    SourceSender &m_sender;
+    TemplateStore &m_store;
     QString m_remoteHost;
     quint16 m_remotePort = 0;
 };

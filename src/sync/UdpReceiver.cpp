@@ -1,8 +1,9 @@
 #include "sync/UdpReceiver.h"
 
-#include "app/F_MAIN.h"
 #include "enroll/TemplateStore.h"
 #include "link/Frame.h"
+#include "log/ActivityLog.h"
+#include "station/StationState.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -37,21 +38,24 @@ QString megabytes(qint64 bytes)
 
 } // namespace
 
-UdpReceiver::UdpReceiver(F_MAIN &w) : w(w), m_relay(w), m_freeSpace(freeSpaceOf)
+UdpReceiver::UdpReceiver(StationState &state, QUdpSocket &udpRx, SerialLink &serial,
+                         ActivityLog &log, TemplateStore &store)
+    : m_state(state), m_udpRx(udpRx), m_log(log), m_store(store), m_relay(serial, log),
+      m_freeSpace(freeSpaceOf)
 {
-    connect(w.UDP_RX, &QUdpSocket::readyRead, this, &UdpReceiver::UDP_RX_ReadyRead);
-    connect(w.UDP_RX, &QAbstractSocket::stateChanged, this,
+    connect(&m_udpRx, &QUdpSocket::readyRead, this, &UdpReceiver::UDP_RX_ReadyRead);
+    connect(&m_udpRx, &QAbstractSocket::stateChanged, this,
             [this](QAbstractSocket::SocketState state) {
                 if (state == QAbstractSocket::BoundState)
                     enlargeReceiveBuffer();
             });
-    if (w.UDP_RX->state() == QAbstractSocket::BoundState)
+    if (m_udpRx.state() == QAbstractSocket::BoundState)
         enlargeReceiveBuffer();
 }
 
 void UdpReceiver::enlargeReceiveBuffer()
 {
-    QUdpSocket &socket = *w.UDP_RX;
+    QUdpSocket &socket = m_udpRx;
     socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, kReceiveBufferBytes);
     m_receiveBufferBytes =
         socket.socketOption(QAbstractSocket::ReceiveBufferSizeSocketOption).toLongLong();
@@ -60,7 +64,7 @@ void UdpReceiver::enlargeReceiveBuffer()
                              .arg(m_receiveBufferBytes)
                              .arg(socket.localPort());
     qInfo().noquote() << line;
-    w.WRITE_LOG(line);
+    m_log.WRITE_LOG(line);
 }
 
 void UdpReceiver::UDP_RX_ReadyRead()
@@ -73,8 +77,8 @@ void UdpReceiver::UDP_RX_ReadyRead()
     // socket signals again at the next turn of the event loop while more wait, and the order
     // stays the arrival order. (A continuation of our own could drain the socket between its
     // report and its signal; a signal answered with no read leaves it silent for good.)
-    while (w.readModeSelected() && w.UDP_RX->hasPendingDatagrams()) {
-        if (!UDP_RX_DataArrival(w.UDP_RX->pendingDatagramSize()))
+    while (m_state.readMode() && m_udpRx.hasPendingDatagrams()) {
+        if (!UDP_RX_DataArrival(m_udpRx.pendingDatagramSize()))
             return;
         if (slice.elapsed() >= kSliceMs)
             return;
@@ -83,23 +87,23 @@ void UdpReceiver::UDP_RX_ReadyRead()
 
 bool UdpReceiver::UDP_RX_DataArrival(qint64 bytesTotal)
 {
-    if (!w.readModeSelected())
+    if (!m_state.readMode())
         return false; // nothing is read, relayed or logged
-    const QNetworkDatagram received = w.UDP_RX->receiveDatagram(qMax<qint64>(bytesTotal, 0));
+    const QNetworkDatagram received = m_udpRx.receiveDatagram(qMax<qint64>(bytesTotal, 0));
     if (!received.isValid())
         return false;
     const QByteArray datagram = received.data();
     ++m_datagramsHandled;
 
     m_relay.relay(datagram);
-    w.WRITE_LOG(kPrefix + TRACE_TEXT(datagram));
+    m_log.WRITE_LOG(kPrefix + TRACE_TEXT(datagram));
 
     ReceiveState &state = stateOf(senderKey(received.senderAddress(), received.senderPort()));
     const ReceiveDecision decision = receiveDatagram(state, datagram);
     // The form's receive state shows the set of the sender heard last.
-    w.LST_USER_NUMBER = state.userNumber;
-    w.LST_RX_TEMPLATE = state.rxTemplate;
-    w.LST_RX_TEMPLATE_NUMBER = state.templateNumber;
+    m_state.LST_USER_NUMBER = state.userNumber;
+    m_state.LST_RX_TEMPLATE = state.rxTemplate;
+    m_state.LST_RX_TEMPLATE_NUMBER = state.templateNumber;
     carryOut(decision);
     return true;
 }
@@ -125,33 +129,34 @@ ReceiveState &UdpReceiver::stateOf(quint64 sender)
 void UdpReceiver::carryOut(const ReceiveDecision &decision)
 {
     for (const QString &line : decision.logLines)
-        w.WRITE_LOG(line);
+        m_log.WRITE_LOG(line);
     if (!decision.deleteUserText.isEmpty()) {
         // Exactly this user's files, listed by name: never a pattern made of network bytes.
-        w.templateStore().removeUser(decision.deleteUserText, [this](const QString &path) {
-            w.WRITE_LOG(kPrefix + QStringLiteral("KILL ") + path);
+        m_store.removeUser(decision.deleteUserText, [this](const QString &path) {
+            m_log.WRITE_LOG(kPrefix + QStringLiteral("KILL ") + path);
         });
     }
     if (decision.write)
         fileTemplate(*decision.write);
     if (!decision.notWrittenLine.isEmpty())
-        w.WRITE_LOG(decision.notWrittenLine);
+        m_log.WRITE_LOG(decision.notWrittenLine);
 }
 
 bool UdpReceiver::roomFor(qsizetype bytes)
 {
-    const QString folder = w.templateStore().folder();
+    const QString folder = m_store.folder();
     const qint64 free = m_freeSpace(folder);
     if (free < 0)
         return true; // unknown: the write itself says whether it went through
     const bool below = free - bytes < kFreeSpaceFloor;
     if (below && !m_belowFloor)
-        w.WRITE_LOG(kPrefix + QStringLiteral("Templates not written: ") + megabytes(free) +
-                    QStringLiteral(" free for ") + folder +
-                    QStringLiteral(", less than the %1 kept free").arg(megabytes(kFreeSpaceFloor)));
+        m_log.WRITE_LOG(
+            kPrefix + QStringLiteral("Templates not written: ") + megabytes(free) +
+            QStringLiteral(" free for ") + folder +
+            QStringLiteral(", less than the %1 kept free").arg(megabytes(kFreeSpaceFloor)));
     else if (!below && m_belowFloor)
-        w.WRITE_LOG(kPrefix + QStringLiteral("Templates written again: ") + megabytes(free) +
-                    QStringLiteral(" free for ") + folder);
+        m_log.WRITE_LOG(kPrefix + QStringLiteral("Templates written again: ") + megabytes(free) +
+                        QStringLiteral(" free for ") + folder);
     m_belowFloor = below;
     return !below;
 }
@@ -161,15 +166,15 @@ void UdpReceiver::fileTemplate(const ReceiveDecision::Write &write)
     // Checked before the old set goes: a full disk keeps the templates it holds.
     if (!roomFor(write.bytes.size()))
         return;
-    TemplateStore &store = w.templateStore();
+    TemplateStore &store = m_store;
     const QString path = store.path(write.userText, write.templateNumber);
     // A new set of this user replaces the old one whole: no template of it survives.
     if (write.startsNewSet && QFileInfo::exists(path))
         store.removeUser(write.userText);
     SafeFile::Result outcome;
     if (store.write(write.userText, write.templateNumber, write.bytes, &outcome))
-        w.WRITE_LOG(kPrefix + QStringLiteral("Write template to ") + path);
+        m_log.WRITE_LOG(kPrefix + QStringLiteral("Write template to ") + path);
     else
-        w.WRITE_LOG(kPrefix + QStringLiteral("Template could not be written to ") + path +
-                    QStringLiteral(": ") + outcome.reason);
+        m_log.WRITE_LOG(kPrefix + QStringLiteral("Template could not be written to ") + path +
+                        QStringLiteral(": ") + outcome.reason);
 }

@@ -8,7 +8,11 @@
 
 #include <functional>
 
-class F_MAIN;
+class QUdpSocket;
+class ActivityLog;
+class SerialLink;
+class StationState;
+class TemplateStore;
 
 // Read mode's UDP receiver: every datagram other stations send to the station's UDP port
 // (UDP_RX) is relayed to the unit on the serial port, traced, and mirrored into the
@@ -36,7 +40,8 @@ public:
     // Bytes free for the station on the file system of a folder; negative when unknown.
     using FreeSpaceQuery = std::function<qint64(const QString &folder)>;
 
-    explicit UdpReceiver(F_MAIN &w);
+    UdpReceiver(StationState &state, QUdpSocket &udpRx, SerialLink &serial, ActivityLog &log,
+                TemplateStore &store);
 
     // Replaces the free-space query (tests pretend a full disk).
     void setFreeSpaceQuery(FreeSpaceQuery query) { m_freeSpace = std::move(query); }
@@ -59,7 +64,10 @@ private:
     bool roomFor(qsizetype bytes);
     void enlargeReceiveBuffer();
 
-    F_MAIN &w;
+    StationState &m_state;
+    QUdpSocket &m_udpRx;
+    ActivityLog &m_log;
+    TemplateStore &m_store;
     SerialRelay m_relay;
     struct Sender
     {

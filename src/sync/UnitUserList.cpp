@@ -1,20 +1,14 @@
 #include "sync/UnitUserList.h"
 
-#include "app/F_MAIN.h"
-#include "app/LiveValue.h"
-#include "config/TargetList.h"
+#include "config/TargetEntry.h"
 #include "enroll/TemplateNumberRequest.h"
 #include "link/Supervision.h"
 #include "log/Waits.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
-#include "sync/F_VIEW_USERS.h"
+#include "station/StationState.h"
 
 #include <QCoreApplication>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -25,86 +19,79 @@ const QString kConnected = QStringLiteral("Connected");
 constexpr double kStatusStepSeconds = 0.02;
 } // namespace
 
-UnitUserList::UnitUserList(F_MAIN &w) : w(w)
-{
-    connect(w.B_VIEW_TEMPLATES, &QPushButton::clicked, this, &UnitUserList::B_VIEW_TEMPLATES_Click);
-    connect(w.B_TCP_VIEW_USR_LST, &QPushButton::clicked, this,
-            &UnitUserList::B_TCP_VIEW_USR_LST_Click);
-}
+UnitUserList::UnitUserList(StationState &state, Clock &clock, Dialogs &dialogs, Waits &waits,
+                           Supervision &supervision, TemplateNumberRequest &request)
+    : m_state(state), m_clock(clock), m_dialogs(dialogs), m_waits(waits),
+      m_supervision(supervision), m_request(request)
+{}
 
 void UnitUserList::B_VIEW_TEMPLATES_Click()
 {
-    if (m_window)
+    if (m_open)
         return;
-    w.state().setListingUsers(StationState::Listing::SourceUnit);
-    w.supervision().selectLink(0);
+    m_state.setListingUsers(StationState::Listing::SourceUnit);
+    m_supervision.selectLink(0);
     QCoreApplication::processEvents();
-    if (w.AFF_SERIAL_STATUS->text() != kConnected) {
-        w.dialogs().messageBox(QStringLiteral("Serial port error"),
-                               QStringLiteral("Invalid serial port number"),
-                               Dialogs::Icon::Critical);
-        w.state().setListingUsers(StationState::Listing::None);
+    if (!m_state.sourceUp()) {
+        m_dialogs.messageBox(QStringLiteral("Serial port error"),
+                             QStringLiteral("Invalid serial port number"), Dialogs::Icon::Critical);
+        m_state.setListingUsers(StationState::Listing::None);
         return;
     }
-    w.state().setListingUsers(StationState::Listing::None);
+    m_state.setListingUsers(StationState::Listing::None);
     openWindow();
 }
 
 void UnitUserList::B_TCP_VIEW_USR_LST_Click()
 {
-    if (m_window)
+    if (m_open)
         return;
-    const QListWidgetItem *entry = w.targetList().selectedEntry();
-    if (!entry)
+    const int row = m_state.currentTarget();
+    if (row < 0 || row >= m_state.targets().size())
         return;
-    w.INP_IP->setText(TargetList::addressOf(entry->text()));
-    w.state().setListingUsers(StationState::Listing::TargetUnit);
-    w.state().setBusy(true);
-    w.supervision().selectLink(1);
-    w.supervision().B_CONNECT_IP_Click();
-    w.state().setTcpStatus(QString());
+    m_state.setTcpAddress(TargetEntry::addressOf(m_state.targets()[row].line));
+    m_state.setListingUsers(StationState::Listing::TargetUnit);
+    m_state.setBusy(true);
+    m_supervision.selectLink(1);
+    m_supervision.B_CONNECT_IP_Click();
+    m_state.setTcpStatus(QString());
     waitForTcpStatus();
-    const QString status = w.AFF_TCP_STATUS->text();
+    const QString status = m_state.tcpStatus();
     if (status != kConnected) {
         // An empty text: the unit did not answer within the wait.
-        w.dialogs().messageBox(status, QStringLiteral("Error IP: ") + w.INP_IP->text(),
-                               Dialogs::Icon::Critical);
-        w.supervision().selectLink(0);
+        m_dialogs.messageBox(status, QStringLiteral("Error IP: ") + m_state.tcpAddress(),
+                             Dialogs::Icon::Critical);
+        m_supervision.selectLink(0);
     } else {
-        // The window is modal: the main window takes no input while it is open, and must
-        // not be disabled meanwhile, since that would disable the window it owns.
-        w.state().setBusy(false);
+        // The list is modal: the main window takes no input while it is open, and must not
+        // be disabled meanwhile, since that would disable the window that shows the list.
+        m_state.setBusy(false);
         openWindow();
     }
-    w.state().setBusy(false);
-    w.state().setListingUsers(StationState::Listing::None);
+    m_state.setBusy(false);
+    m_state.setListingUsers(StationState::Listing::None);
 }
 
 void UnitUserList::waitForTcpStatus()
 {
-    const double start = w.clock().secondsSinceMidnight();
-    while (w.AFF_TCP_STATUS->text().isEmpty()) {
-        const double now = w.clock().secondsSinceMidnight();
+    const double start = m_clock.secondsSinceMidnight();
+    while (m_state.tcpStatus().isEmpty()) {
+        const double now = m_clock.secondsSinceMidnight();
         if (now - start >= kConnectSeconds || now < start)
             return;
-        w.waits().serveEventsFor(kStatusStepSeconds);
+        m_waits.serveEventsFor(kStatusStepSeconds);
     }
 }
 
 void UnitUserList::openWindow()
 {
-    {
-        F_VIEW_USERS window(w);
-        window.move(w.geometry().center() - window.rect().center());
-        m_window = &window;
-        emit windowOpening(&window);
-        window.exec();
-        // Closed by any means (OK, close box, Escape): the serial link is selected again.
-        window.Form_Unload();
-        m_window = nullptr;
-    }
+    m_open = true;
+    // Closed by any means (OK, close box, Escape), the window has selected the serial link
+    // again.
+    emit windowWanted();
+    m_open = false;
     // Nothing of the list outlives its window.
-    w.templateNumberRequest().forgetLines();
+    m_request.forgetLines();
     giveBackMemory();
 }
 

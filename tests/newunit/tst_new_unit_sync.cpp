@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QSignalSpy>
 #include <QTest>
 
 namespace {
@@ -112,8 +113,8 @@ void NewUnitSyncTest::storeGoesToTheNewUnitInListingOrder()
     QList<int> progressSeen;
     bool progressShown = false;
     connect(&unit, &SimulatedUnit::templateStored, this, [&] {
-        progressSeen.append(f.w().newUnitSync().progressBar()->value());
-        progressShown = progressShown || f.w().newUnitSync().progressBar()->isVisibleTo(&f.w());
+        progressSeen.append(f.w().PRG_SYNC_NEW_UNIT->value());
+        progressShown = progressShown || f.w().PRG_SYNC_NEW_UNIT->isVisibleTo(&f.w());
     });
     f.dialogs.answerInput(QStringLiteral("127.0.0.1"));
 
@@ -137,9 +138,11 @@ void NewUnitSyncTest::storeGoesToTheNewUnitInListingOrder()
     QCOMPARE(f.w().ID_IP, QStringLiteral("127.0.0.1"));
     QVERIFY(progressShown);
     QCOMPARE(progressSeen.last(), 3);
-    QVERIFY(f.w().newUnitSync().progressBar()->isHidden());
-    QVERIFY(f.w().newUnitSync().progressBar()->accessibleName().contains(
-        QLatin1String("3 of 3 files")));
+    QVERIFY(f.w().PRG_SYNC_NEW_UNIT->isHidden());
+    QVERIFY(f.w().PRG_SYNC_NEW_UNIT->accessibleName().contains(QLatin1String("3 of 3 files")));
+    // A station without a window has the same account of the run.
+    QCOMPARE(f.w().state().syncProgress().value, 3);
+    QVERIFY(!f.w().state().syncProgress().shown);
     QCOMPARE(f.dialogs.shown().size(), 1);
 }
 
@@ -191,7 +194,7 @@ void NewUnitSyncTest::shortAnswerOnlyShowsTheStart()
     f.dialogs.answerInput(QStringLiteral("1.2.3.4"));
     f.w().newUnitSync().B_SYNCHRONIZE_NEW_UNIT_Click();
     QCOMPARE(f.w().AFF_MSG[0]->text(), QStringLiteral("Synchronize new Trelvane unit: 1.2.3.4"));
-    QVERIFY(f.w().newUnitSync().progressBar()->isHidden());
+    QVERIFY(f.w().PRG_SYNC_NEW_UNIT->isHidden());
 }
 
 void NewUnitSyncTest::shorthandAnswerIsRefusedWithOrWithoutBlanks_data()
@@ -226,8 +229,12 @@ void NewUnitSyncTest::serialLinkDownStopsEveryAnswer()
     writeFile(f.folder() + "12-01.DAT", "x");
     f.dialogs.answerInput(QStringLiteral("COM 3"));
     const QString before = f.w().AFF_MSG[0]->text();
+    QSignalSpy focus(&f.w().state(), &StationState::focusRequested);
     f.w().newUnitSync().B_SYNCHRONIZE_NEW_UNIT_Click();
     QCOMPARE(f.dialogs.beeps(), 2);
+    // The operator corrects the serial port: the keyboard goes there.
+    QCOMPARE(focus.count(), 1);
+    QCOMPARE(focus[0][0].value<StationState::Field>(), StationState::Field::SerialPort);
     QCOMPARE(f.dialogs.shown().size(), 2);
     QCOMPARE(f.dialogs.shown()[1].text, QStringLiteral("Serial port error"));
     QCOMPARE(f.dialogs.shown()[1].title, QStringLiteral("Invalid serial port number"));

@@ -1,3 +1,4 @@
+#include "app/F_VIEW_USERS.h"
 #include "config/TargetList.h"
 #include "enroll/TemplateBackup.h"
 #include "enroll/TemplateNumberRequest.h"
@@ -9,7 +10,6 @@
 #include "link/TcpLink.h"
 #include "support/DatagramListener.h"
 #include "support/StationFixture.h"
-#include "sync/F_VIEW_USERS.h"
 #include "sync/UnitUserList.h"
 #include "unit-sim/SimulatedUnit.h"
 #include "util/TextNumber.h"
@@ -249,8 +249,10 @@ private:
         const QString link = f.folder() + QStringLiteral("COM7");
         if (!unit.start(link, options))
             return false;
+        // The port number is the state's; the control shows it without reporting a change
+        // that would make the station reconnect on its own.
         f.w().INP_SERIAL_PORT->blockSignals(true);
-        f.w().INP_SERIAL_PORT->setText(QStringLiteral("7"));
+        f.w().state().setSerialPort(QStringLiteral("7"));
         f.w().INP_SERIAL_PORT->blockSignals(false);
         f.w().SW_COMM[0]->setChecked(true);
         f.w().Serial->setDevicePath(link);
@@ -392,7 +394,7 @@ void UserListWindowTest::refusedTcpConnectionShowsTheErrorAndKeepsSerial()
     StationFixture f(0, closedPort);
     f.w().targetList().addEntry(QStringLiteral("127.0.0.1"));
     f.w().LST_IP->setCurrentRow(0);
-    QSignalSpy opening(&f.w().unitUserList(), &UnitUserList::windowOpening);
+    QSignalSpy opening(&f.w().unitUserList(), &UnitUserList::windowWanted);
 
     f.w().unitUserList().B_TCP_VIEW_USR_LST_Click();
 
@@ -448,7 +450,7 @@ void UserListWindowTest::silentTcpAddressTimesOutAfterThreeSeconds()
 void UserListWindowTest::serialLinkDownRefusesToOpen()
 {
     StationFixture f;
-    QSignalSpy opening(&f.w().unitUserList(), &UnitUserList::windowOpening);
+    QSignalSpy opening(&f.w().unitUserList(), &UnitUserList::windowWanted);
     f.w().unitUserList().B_VIEW_TEMPLATES_Click();
     QCOMPARE(opening.count(), 0);
     QCOMPARE(f.dialogs.shown().size(), 1);
@@ -475,7 +477,7 @@ void UserListWindowTest::deleteAndSynchronizeFromTheList()
     QString armedUser;
     int armedInterval = 0;
     whenWindowLoaded([&](F_VIEW_USERS &v) {
-        clickLine(v, 1); // 1002
+        clickLine(v, 1);                               // 1002
         f.dialogs.answerMessage(Dialogs::Answer::Yes); // the operator confirms
         v.B_DELETE->click();
         afterDelete = look(v);

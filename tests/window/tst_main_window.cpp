@@ -1,7 +1,7 @@
 // The main window as it is created: every control by its name, with its caption, tooltip
 // and visibility, and the names assistive technology reads.
+#include "app/F_VIEW_USERS.h"
 #include "support/StationFixture.h"
-#include "sync/F_VIEW_USERS.h"
 
 #include <QAbstractButton>
 #include <QAccessible>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "enroll/TemplateNumberRequest.h"
-
 #include <QDialog>
+#include <QList>
+#include <QMetaObject>
 
 class F_MAIN;
 class QFrame;
@@ -14,7 +14,7 @@ class QPushButton;
 // The unit user list window: the users of one unit with their template counts, read when
 // the window opens, and the actions on them (delete one, synchronize one to the target
 // units, back all of them up to the station). Modal over the main window.
-class F_VIEW_USERS final : public QDialog, public UserListView
+class F_VIEW_USERS final : public QDialog
 {
     Q_OBJECT
 public:
@@ -47,12 +47,12 @@ public:
     void B_IP_ADD_Click();
     void AFF_SOURCE_Change();
 
-    // UserListView
-    void listRequestStarted() override;
-    void listPageRequested(int page) override;
-    void listRead(const QStringList &lines) override;
-    void listSourceKnown(const QString &source) override;
-    void listRequestEnded() override;
+    // How the read of the list goes, as the request reports it.
+    void listRequestStarted();
+    void listPageRequested(int page);
+    void listRead(const QStringList &lines);
+    void listSourceKnown(const QString &source);
+    void listRequestEnded();
 
 signals:
     void loaded();

@@ -1,8 +1,9 @@
-#include "sync/F_VIEW_USERS.h"
+#include "app/F_VIEW_USERS.h"
 
 #include "app/F_MAIN.h"
 #include "app/LiveValue.h"
 #include "enroll/TemplateBackup.h"
+#include "enroll/TemplateNumberRequest.h"
 #include "enroll/UserDeletion.h"
 #include "enroll/UserListPages.h"
 #include "link/Supervision.h"
@@ -69,10 +70,7 @@ F_VIEW_USERS::F_VIEW_USERS(F_MAIN &w) : QDialog(nullptr), w(w)
     connect(B_IP_ADD, &QPushButton::clicked, this, &F_VIEW_USERS::B_IP_ADD_Click);
 }
 
-F_VIEW_USERS::~F_VIEW_USERS()
-{
-    w.templateNumberRequest().setView(nullptr);
-}
+F_VIEW_USERS::~F_VIEW_USERS() = default;
 
 void F_VIEW_USERS::buildControls()
 {
@@ -185,9 +183,18 @@ void F_VIEW_USERS::Form_Load()
 {
     // Let the window appear before the read: a serial read serves no events until it ends.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    w.templateNumberRequest().setView(this);
-    w.templateNumberRequest().B_REQ_TMP_NO_Click();
-    w.templateNumberRequest().setView(nullptr);
+    // Only this read fills the window: the connections end with it.
+    TemplateNumberRequest &request = w.templateNumberRequest();
+    using Request = TemplateNumberRequest;
+    const QList<QMetaObject::Connection> shown{
+        connect(&request, &Request::listRequestStarted, this, &F_VIEW_USERS::listRequestStarted),
+        connect(&request, &Request::listPageRequested, this, &F_VIEW_USERS::listPageRequested),
+        connect(&request, &Request::listRead, this, &F_VIEW_USERS::listRead),
+        connect(&request, &Request::listSourceKnown, this, &F_VIEW_USERS::listSourceKnown),
+        connect(&request, &Request::listRequestEnded, this, &F_VIEW_USERS::listRequestEnded)};
+    request.B_REQ_TMP_NO_Click();
+    for (const QMetaObject::Connection &connection : shown)
+        disconnect(connection);
     m_loaded = true;
     emit loaded();
 }
