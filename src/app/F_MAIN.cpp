@@ -28,7 +28,43 @@
 #include "sync/UnitUserList.h"
 
 #include <QCloseEvent>
+#include <QFocusEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
 #include <QRadioButton>
+
+#include <functional>
+
+namespace {
+
+// -- Configuration and diagnostics (config/, diag/):
+// Runs an action when its control loses the keyboard focus, except to a popup (the control's
+// own context menu). Owned by the part the action calls, so that it goes with it: a control
+// torn down after the part loses its focus without calling it.
+class FocusOutFilter : public QObject
+{
+public:
+    FocusOutFilter(QObject *control, QObject *owner, std::function<void()> action)
+        : QObject(owner), m_action(std::move(action))
+    {
+        control->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::FocusOut &&
+            static_cast<QFocusEvent *>(event)->reason() != Qt::PopupFocusReason)
+            m_action();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> m_action;
+};
+
+} // namespace
 
 F_MAIN::F_MAIN(const StationOptions &options, const StationPlatform &platform)
     : m_station(std::make_unique<Station>(options, platform))
@@ -62,9 +98,6 @@ void F_MAIN::createParts()
     m_userDeletion = std::make_unique<UserDeletion>(*this);
     m_templateBackup = std::make_unique<TemplateBackup>(*this);
     m_templateUpload = std::make_unique<TemplateUpload>(*this);
-    m_configFile = std::make_unique<ConfigFile>(*this);
-    m_targetList = std::make_unique<TargetList>(*this);
-    m_modeSwitch = std::make_unique<ModeSwitch>(*this);
     m_startup = std::make_unique<Startup>(*this);
     m_trayIcon = std::make_unique<TrayIcon>(*this);
     m_udpReceiver = std::make_unique<UdpReceiver>(*this);
@@ -72,7 +105,15 @@ void F_MAIN::createParts()
     m_templateNumberRequest = std::make_unique<TemplateNumberRequest>(*this);
     m_unitUserList = std::make_unique<UnitUserList>(*this);
     m_newUnitSync = std::make_unique<NewUnitSync>(*this);
-    m_pingTest = std::make_unique<PingTest>(*this);
+    // -- Configuration and diagnostics (config/, diag/):
+    m_targetList = std::make_unique<TargetList>(state(), dialogs(), activityLog());
+    m_modeSwitch = std::make_unique<ModeSwitch>(state(), dialogs(), activityLog(),
+                                                m_station->udpRx(), *m_keyboardWedge);
+    m_configFile = std::make_unique<ConfigFile>(state(), dialogs(), activityLog(), *m_targetList,
+                                                *m_modeSwitch);
+    m_pingTest =
+        std::make_unique<PingTest>(state(), dialogs(), activityLog(), *m_templateBackup,
+                                   [this]() -> ScriptLauncher & { return scriptLauncher(); });
 }
 
 void F_MAIN::wireParts()
@@ -86,6 +127,12 @@ void F_MAIN::wireParts()
     // -- Synchronization and the user list window (sync/):
 
     // -- Configuration and diagnostics (config/, diag/):
+    connect(m_targetList.get(), &TargetList::settingsChanged, m_configFile.get(),
+            &ConfigFile::B_SAVE_CFG_Click);
+    connect(m_modeSwitch.get(), &ModeSwitch::settingsChanged, m_configFile.get(),
+            &ConfigFile::B_SAVE_CFG_Click);
+    connect(m_modeSwitch.get(), &ModeSwitch::udpPortWanted, m_startup.get(),
+            &Startup::OPEN_UDP_PORT);
 }
 
 void F_MAIN::connectHandlers()
@@ -97,6 +144,27 @@ void F_MAIN::connectHandlers()
     // -- Synchronization and the user list window (sync/):
 
     // -- Configuration and diagnostics (config/, diag/):
+    connect(B_SAVE_CFG, &QPushButton::clicked, this, &F_MAIN::B_SAVE_CFG_Click);
+    connect(B_EDIT_DIR_TEMPLATE, &QPushButton::clicked, this, &F_MAIN::B_EDIT_DIR_TEMPLATE_Click);
+    connect(B_IP_ADD, &QPushButton::clicked, this, &F_MAIN::B_IP_ADD_Click);
+    connect(B_EDIT_TERM, &QPushButton::clicked, this, &F_MAIN::B_EDIT_TERM_Click);
+    connect(B_IP_DEL, &QPushButton::clicked, this, &F_MAIN::B_IP_DEL_Click);
+    // A click on an entry chooses it, even the one already chosen; the keyboard moving the
+    // selection reaches the target list through the state.
+    connect(LST_IP, &QListWidget::itemClicked, this, &F_MAIN::LST_IP_Click);
+    // Enter on the entry that has the focus chooses it, as a click would.
+    connect(LST_IP, &QListWidget::itemActivated, this,
+            [this](QListWidgetItem *item) { LST_IP->setCurrentItem(item); });
+    for (int i = 0; i < int(SW_MODE.size()); ++i)
+        connect(SW_MODE[i], &QRadioButton::clicked, this, [this, i] { SW_MODE_Click(i); });
+    connect(B_OK_PASSWORD, &QPushButton::clicked, this, &F_MAIN::B_OK_PASSWORD_Click);
+    connect(INP_PASSWORD, &QLineEdit::returnPressed, this, &F_MAIN::INP_PASSWORD_KeyPress);
+    connect(B_RESET_PASSWORD, &QPushButton::clicked, this, &F_MAIN::B_RESET_PASSWORD_Click);
+    // Leaving the box saves, whether or not its text changed.
+    new FocusOutFilter(INP_PREFIX, m_modeSwitch.get(), [this] { INP_PREFIX_LostFocus(); });
+    new FocusOutFilter(INP_SUFFIX, m_modeSwitch.get(), [this] { INP_SUFFIX_LostFocus(); });
+    connect(B_PING, &QPushButton::clicked, this, &F_MAIN::B_PING_Click);
+    connect(B_LOAD_TST, &QPushButton::clicked, this, &F_MAIN::B_LOAD_TST_Click);
 }
 
 // -- Handlers of the source link (link/, log/):
@@ -106,6 +174,76 @@ void F_MAIN::connectHandlers()
 // -- Handlers of synchronization and the user list window (sync/):
 
 // -- Handlers of configuration and diagnostics (config/, diag/):
+
+void F_MAIN::B_SAVE_CFG_Click()
+{
+    m_configFile->B_SAVE_CFG_Click();
+}
+
+void F_MAIN::B_EDIT_DIR_TEMPLATE_Click()
+{
+    m_configFile->B_EDIT_DIR_TEMPLATE_Click();
+}
+
+void F_MAIN::B_IP_ADD_Click()
+{
+    m_targetList->B_IP_ADD_Click();
+}
+
+void F_MAIN::B_EDIT_TERM_Click()
+{
+    m_targetList->B_EDIT_TERM_Click();
+}
+
+void F_MAIN::B_IP_DEL_Click()
+{
+    m_targetList->B_IP_DEL_Click();
+}
+
+void F_MAIN::LST_IP_Click()
+{
+    m_targetList->LST_IP_Click();
+}
+
+void F_MAIN::SW_MODE_Click(int Index)
+{
+    m_modeSwitch->SW_MODE_Click(Index);
+}
+
+void F_MAIN::B_OK_PASSWORD_Click()
+{
+    m_modeSwitch->B_OK_PASSWORD_Click();
+}
+
+void F_MAIN::INP_PASSWORD_KeyPress()
+{
+    m_modeSwitch->INP_PASSWORD_KeyPress();
+}
+
+void F_MAIN::B_RESET_PASSWORD_Click()
+{
+    m_modeSwitch->B_RESET_PASSWORD_Click();
+}
+
+void F_MAIN::INP_PREFIX_LostFocus()
+{
+    m_modeSwitch->INP_PREFIX_LostFocus();
+}
+
+void F_MAIN::INP_SUFFIX_LostFocus()
+{
+    m_modeSwitch->INP_SUFFIX_LostFocus();
+}
+
+void F_MAIN::B_PING_Click()
+{
+    m_pingTest->B_PING_Click();
+}
+
+void F_MAIN::B_LOAD_TST_Click()
+{
+    m_pingTest->B_LOAD_TST_Click();
+}
 
 void F_MAIN::AFF_LOG_MSG(const QString &LIGNE, int LINE_NUMBER)
 {

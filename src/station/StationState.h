@@ -64,6 +64,10 @@ public:
         CurrentTarget,
         LastUser,
         ListingUsers,
+        // -- Configuration and diagnostics (config/, diag/):
+        Started,
+        LaidOutMode,
+        TargetFrameShown,
     };
     Q_ENUM(Field)
 
@@ -168,6 +172,19 @@ public:
     Listing listingUsers() const { return m_listingUsers; }
     void setListingUsers(Listing listing);
 
+    // -- Configuration and diagnostics (config/, diag/):
+    // Start-up is over: the window has been shown once. Until then the mode switch lays out
+    // read mode whatever is selected.
+    bool started() const { return m_started; }
+    void setStarted(bool started);
+    // The mode the frames are laid out for: FR_MANAGE_USR in enroll mode, FR_READ_MODE in read
+    // mode. It follows mode() only once start-up is over and the password let it.
+    Mode laidOutMode() const { return m_laidOutMode; }
+    void setLaidOutMode(Mode mode);
+    // FR_TARGET shown (enroll mode's target units).
+    bool targetFrameShown() const { return m_targetFrameShown; }
+    void setTargetFrameShown(bool shown);
+
     // Form-level variables.
     QByteArray RX_SCORE;
     qint16 TRELVANE_LOAD = 0; // -1: bulk collection, 0: frame dispatch
@@ -234,4 +251,8 @@ private:
     int m_currentTarget = -1;
     LastUser m_lastUser;
     Listing m_listingUsers = Listing::None;
+    // -- Configuration and diagnostics (config/, diag/):
+    bool m_started = false;
+    Mode m_laidOutMode = Mode::None;
+    bool m_targetFrameShown = false;
 };

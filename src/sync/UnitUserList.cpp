@@ -54,10 +54,10 @@ void UnitUserList::B_TCP_VIEW_USR_LST_Click()
 {
     if (m_window)
         return;
-    const QListWidgetItem *entry = w.targetList().selectedEntry();
-    if (!entry)
+    const int row = w.state().currentTarget();
+    if (row < 0 || row >= w.state().targets().size())
         return;
-    w.INP_IP->setText(TargetList::addressOf(entry->text()));
+    w.state().setTcpAddress(TargetEntry::addressOf(w.state().targets()[row].line));
     w.state().setListingUsers(StationState::Listing::TargetUnit);
     w.state().setBusy(true);
     w.supervision().selectLink(1);
