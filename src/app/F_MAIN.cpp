@@ -28,35 +28,48 @@
 #include "sync/UdpReceiver.h"
 #include "sync/UnitUserList.h"
 
-#include "platform/DesktopDisplay.h"
+#include "app/DesktopOfTheWindows.h"
 
 #include <QCloseEvent>
+#include <QFocusEvent>
 #include <QGuiApplication>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 
-#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
-#include <QtGui/qguiapplication_platform.h>
-#include <X11/Xlib.h>
-#endif
+#include <functional>
 
 namespace {
 
-// Typing into other programs goes to the desktop the window is on.
-DesktopDisplay desktopOfTheWindows()
-{
-    DesktopDisplay desktop{QGuiApplication::platformName(), {}};
-#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
-    auto *native =
-        qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (Display *display = native ? native->display() : nullptr)
-        desktop.displayName = DisplayString(display);
-#endif
-    return desktop;
-}
-
 // Before main(): a part may ask for the desktop before the window is built.
-const bool kDesktopQueryInstalled = (setDesktopDisplayQuery(&desktopOfTheWindows), true);
+const bool kDesktopQueriesInstalled = (installDesktopQueries(), true);
+
+// -- Configuration and diagnostics (config/, diag/):
+// Runs an action when its control loses the keyboard focus, except to a popup (the control's
+// own context menu). Owned by the part the action calls, so that it goes with it: a control
+// torn down after the part loses its focus without calling it.
+class FocusOutFilter : public QObject
+{
+public:
+    FocusOutFilter(QObject *control, QObject *owner, std::function<void()> action)
+        : QObject(owner), m_action(std::move(action))
+    {
+        control->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::FocusOut &&
+            static_cast<QFocusEvent *>(event)->reason() != Qt::PopupFocusReason)
+            m_action();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> m_action;
+};
 
 } // namespace
 
@@ -119,10 +132,14 @@ void F_MAIN::createParts()
     m_newUnitSync = std::make_unique<NewUnitSync>(m_state, clock(), dialogs(), bannerLines(),
                                                   waits(), *m_templateStore, *m_templateUpload);
     // -- Configuration and diagnostics (config/, diag/):
-    m_configFile = std::make_unique<ConfigFile>(*this);
-    m_targetList = std::make_unique<TargetList>(*this);
-    m_modeSwitch = std::make_unique<ModeSwitch>(*this);
-    m_pingTest = std::make_unique<PingTest>(*this);
+    m_targetList = std::make_unique<TargetList>(state(), dialogs(), activityLog());
+    m_modeSwitch = std::make_unique<ModeSwitch>(state(), dialogs(), activityLog(),
+                                                m_station->udpRx(), *m_keyboardWedge);
+    m_configFile = std::make_unique<ConfigFile>(state(), dialogs(), activityLog(), *m_targetList,
+                                                *m_modeSwitch);
+    m_pingTest =
+        std::make_unique<PingTest>(state(), dialogs(), activityLog(), *m_templateBackup,
+                                   [this]() -> ScriptLauncher & { return scriptLauncher(); });
     // The window's own.
     m_startup = std::make_unique<Startup>(*this);
     m_trayIcon = std::make_unique<TrayIcon>(*this);
@@ -159,6 +176,12 @@ void F_MAIN::wireParts()
     connect(m_unitUserList.get(), &UnitUserList::windowWanted, this, &F_MAIN::showUserListWindow);
 
     // -- Configuration and diagnostics (config/, diag/):
+    connect(m_targetList.get(), &TargetList::settingsChanged, m_configFile.get(),
+            &ConfigFile::B_SAVE_CFG_Click);
+    connect(m_modeSwitch.get(), &ModeSwitch::settingsChanged, m_configFile.get(),
+            &ConfigFile::B_SAVE_CFG_Click);
+    connect(m_modeSwitch.get(), &ModeSwitch::udpPortWanted, m_startup.get(),
+            &Startup::OPEN_UDP_PORT);
 }
 
 void F_MAIN::connectHandlers()
@@ -183,6 +206,27 @@ void F_MAIN::connectHandlers()
     connect(B_REQ_TMP_NO, &QPushButton::clicked, this, &F_MAIN::B_REQ_TMP_NO_Click);
 
     // -- Configuration and diagnostics (config/, diag/):
+    connect(B_SAVE_CFG, &QPushButton::clicked, this, &F_MAIN::B_SAVE_CFG_Click);
+    connect(B_EDIT_DIR_TEMPLATE, &QPushButton::clicked, this, &F_MAIN::B_EDIT_DIR_TEMPLATE_Click);
+    connect(B_IP_ADD, &QPushButton::clicked, this, &F_MAIN::B_IP_ADD_Click);
+    connect(B_EDIT_TERM, &QPushButton::clicked, this, &F_MAIN::B_EDIT_TERM_Click);
+    connect(B_IP_DEL, &QPushButton::clicked, this, &F_MAIN::B_IP_DEL_Click);
+    // A click on an entry chooses it, even the one already chosen; the keyboard moving the
+    // selection reaches the target list through the state.
+    connect(LST_IP, &QListWidget::itemClicked, this, &F_MAIN::LST_IP_Click);
+    // Enter on the entry that has the focus chooses it, as a click would.
+    connect(LST_IP, &QListWidget::itemActivated, this,
+            [this](QListWidgetItem *item) { LST_IP->setCurrentItem(item); });
+    for (int i = 0; i < int(SW_MODE.size()); ++i)
+        connect(SW_MODE[i], &QRadioButton::clicked, this, [this, i] { SW_MODE_Click(i); });
+    connect(B_OK_PASSWORD, &QPushButton::clicked, this, &F_MAIN::B_OK_PASSWORD_Click);
+    connect(INP_PASSWORD, &QLineEdit::returnPressed, this, &F_MAIN::INP_PASSWORD_KeyPress);
+    connect(B_RESET_PASSWORD, &QPushButton::clicked, this, &F_MAIN::B_RESET_PASSWORD_Click);
+    // Leaving the box saves, whether or not its text changed.
+    new FocusOutFilter(INP_PREFIX, m_modeSwitch.get(), [this] { INP_PREFIX_LostFocus(); });
+    new FocusOutFilter(INP_SUFFIX, m_modeSwitch.get(), [this] { INP_SUFFIX_LostFocus(); });
+    connect(B_PING, &QPushButton::clicked, this, &F_MAIN::B_PING_Click);
+    connect(B_LOAD_TST, &QPushButton::clicked, this, &F_MAIN::B_LOAD_TST_Click);
 }
 
 // -- Handlers of the source link (link/, log/):
@@ -254,6 +298,76 @@ void F_MAIN::showUserListWindow()
 }
 
 // -- Handlers of configuration and diagnostics (config/, diag/):
+
+void F_MAIN::B_SAVE_CFG_Click()
+{
+    m_configFile->B_SAVE_CFG_Click();
+}
+
+void F_MAIN::B_EDIT_DIR_TEMPLATE_Click()
+{
+    m_configFile->B_EDIT_DIR_TEMPLATE_Click();
+}
+
+void F_MAIN::B_IP_ADD_Click()
+{
+    m_targetList->B_IP_ADD_Click();
+}
+
+void F_MAIN::B_EDIT_TERM_Click()
+{
+    m_targetList->B_EDIT_TERM_Click();
+}
+
+void F_MAIN::B_IP_DEL_Click()
+{
+    m_targetList->B_IP_DEL_Click();
+}
+
+void F_MAIN::LST_IP_Click()
+{
+    m_targetList->LST_IP_Click();
+}
+
+void F_MAIN::SW_MODE_Click(int Index)
+{
+    m_modeSwitch->SW_MODE_Click(Index);
+}
+
+void F_MAIN::B_OK_PASSWORD_Click()
+{
+    m_modeSwitch->B_OK_PASSWORD_Click();
+}
+
+void F_MAIN::INP_PASSWORD_KeyPress()
+{
+    m_modeSwitch->INP_PASSWORD_KeyPress();
+}
+
+void F_MAIN::B_RESET_PASSWORD_Click()
+{
+    m_modeSwitch->B_RESET_PASSWORD_Click();
+}
+
+void F_MAIN::INP_PREFIX_LostFocus()
+{
+    m_modeSwitch->INP_PREFIX_LostFocus();
+}
+
+void F_MAIN::INP_SUFFIX_LostFocus()
+{
+    m_modeSwitch->INP_SUFFIX_LostFocus();
+}
+
+void F_MAIN::B_PING_Click()
+{
+    m_pingTest->B_PING_Click();
+}
+
+void F_MAIN::B_LOAD_TST_Click()
+{
+    m_pingTest->B_LOAD_TST_Click();
+}
 
 void F_MAIN::AFF_LOG_MSG(const QString &LIGNE, int LINE_NUMBER)
 {

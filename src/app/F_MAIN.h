@@ -258,6 +258,20 @@ public:
     QProgressBar *PRG_SYNC_NEW_UNIT = nullptr;
 
     // -- Configuration and diagnostics (config/, diag/):
+    void B_SAVE_CFG_Click();
+    void B_EDIT_DIR_TEMPLATE_Click();
+    void B_IP_ADD_Click();
+    void B_EDIT_TERM_Click();
+    void B_IP_DEL_Click();
+    void LST_IP_Click();
+    void SW_MODE_Click(int Index);
+    void B_OK_PASSWORD_Click();
+    void INP_PASSWORD_KeyPress();
+    void B_RESET_PASSWORD_Click();
+    void INP_PREFIX_LostFocus();
+    void INP_SUFFIX_LostFocus();
+    void B_PING_Click();
+    void B_LOAD_TST_Click();
 
 protected:
     void changeEvent(QEvent *event) override;

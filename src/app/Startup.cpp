@@ -69,6 +69,7 @@ bool Startup::Form_Load()
     w.banner().TIM_HIDE_MSG_Timer();
     w.configFile().LOAD_CFG();
     w.show();
+    w.state().setStarted(true);
     w.INP_PASSWORD->setFocus();
     w.supervision().TIM_SERIAL_CONNECT_Timer();
     w.trayIcon().fillData();

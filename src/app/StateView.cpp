@@ -12,8 +12,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPointer>
 #include <QPalette>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -236,6 +236,20 @@ void F_MAIN::bindState()
     PRG_SYNC_NEW_UNIT->setPalette(palette);
     if (auto *layout = qobject_cast<QVBoxLayout *>(Frame2->layout()))
         layout->insertWidget(layout->indexOf(AFF_MSG[1]) + 1, PRG_SYNC_NEW_UNIT);
+    // -- Configuration and diagnostics (config/, diag/):
+    m_state.setTargetFrameShown(!FR_TARGET->isHidden());
+    // Edit, Delete, Test and View act on the chosen target unit: they need one.
+    const auto enableTargetButtons = [this] {
+        const int row = m_state.currentTarget();
+        const bool chosen = row >= 0 && row < m_state.targets().size();
+        for (QPushButton *button : {B_EDIT_TERM, B_IP_DEL, B_PING, B_TCP_VIEW_USR_LST})
+            button->setEnabled(chosen);
+    };
+    connect(&m_state, &StationState::changed, this, [enableTargetButtons](StationState::Field f) {
+        if (f == StationState::Field::CurrentTarget || f == StationState::Field::Targets)
+            enableTargetButtons();
+    });
+    enableTargetButtons();
 }
 
 void F_MAIN::showStateField(StationState::Field field)
@@ -392,6 +406,18 @@ void F_MAIN::showStateField(StationState::Field field)
         PRG_SYNC_NEW_UNIT->setVisible(progress.shown);
         break;
     }
+    // -- Configuration and diagnostics (config/, diag/):
+    case Field::Started:
+        break; // no control shows it
+    case Field::LaidOutMode:
+        if (m_state.laidOutMode() != StationState::Mode::None) {
+            FR_MANAGE_USR->setVisible(m_state.laidOutMode() == StationState::Mode::Enroll);
+            FR_READ_MODE->setVisible(m_state.laidOutMode() == StationState::Mode::Read);
+        }
+        break;
+    case Field::TargetFrameShown:
+        FR_TARGET->setVisible(m_state.targetFrameShown());
+        break;
     }
 }
 

@@ -1,21 +1,17 @@
 #include "config/ConfigFile.h"
 
-#include "app/F_MAIN.h"
 #include "config/ModeSwitch.h"
 #include "config/TargetList.h"
+#include "log/ActivityLog.h"
 #include "platform/Dialogs.h"
 #include "platform/SafeFile.h"
+#include "station/StationState.h"
 #include "util/Blanks.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
 #include <QScopeGuard>
-#include <QSignalBlocker>
 
 namespace {
 
@@ -26,18 +22,18 @@ bool isUsableFolder(const QString &path)
     return !path.contains(QChar(0)) && QDir::isAbsolutePath(path) && QFileInfo(path).isDir();
 }
 
+constexpr qint16 kTrue = -1;
+
 } // namespace
 
-ConfigFile::ConfigFile(F_MAIN &w) : w(w)
-{
-    connect(w.B_SAVE_CFG, &QPushButton::clicked, this, &ConfigFile::B_SAVE_CFG_Click);
-    connect(w.B_EDIT_DIR_TEMPLATE, &QPushButton::clicked, this,
-            &ConfigFile::B_EDIT_DIR_TEMPLATE_Click);
-}
+ConfigFile::ConfigFile(StationState &state, Dialogs &dialogs, ActivityLog &log, TargetList &targets,
+                       ModeSwitch &modes)
+    : m_state(state), m_dialogs(dialogs), m_log(log), m_targets(targets), m_modes(modes)
+{}
 
 QString ConfigFile::configurationFolder() const
 {
-    return w.AFF_CURDIR->text();
+    return m_state.configFolder();
 }
 
 QString ConfigFile::filePath() const
@@ -66,18 +62,18 @@ QString ConfigFile::plainDecimal(double value)
 
 void ConfigFile::LOAD_CFG()
 {
-    w.ID_LOAD_CFG = F_MAIN::True;
-    const auto loaded = qScopeGuard([this] { w.ID_LOAD_CFG = 0; });
+    m_state.ID_LOAD_CFG = kTrue;
+    const auto loaded = qScopeGuard([this] { m_state.ID_LOAD_CFG = 0; });
 
     QFile file(filePath());
     if (!QFileInfo(file).isFile() || !file.open(QIODevice::ReadOnly)) {
         // First run (or nothing readable): the window's defaults stand.
-        w.state().setTemplatesFolder(configurationFolder());
-        w.modeSwitch().select(0);
+        m_state.setTemplatesFolder(configurationFolder());
+        m_modes.select(0);
         return;
     }
 
-    // A line missing from a short file leaves its control as it is (the window's default),
+    // A line missing from a short file leaves its value as it is (the window's default),
     // except the mode and the templates folder, which always get a sane value.
     const ConfigFormat::Values values = ConfigFormat::read(file);
     file.close();
@@ -85,41 +81,37 @@ void ConfigFile::LOAD_CFG()
     // may show a box and let events run (a supervision tick, a datagram, a user typed in read
     // mode), and none of that may see a half-loaded configuration.
     if (values.serialPort)
-        w.INP_SERIAL_PORT->setText(*values.serialPort);
+        m_state.setSerialPort(*values.serialPort);
     if (values.prefix)
-        w.INP_PREFIX->setText(*values.prefix);
+        m_state.setPrefix(*values.prefix);
     if (values.suffix)
-        w.INP_SUFFIX->setText(*values.suffix);
+        m_state.setSuffix(*values.suffix);
     loadTemplatesFolder(values.templatesFolder);
-    {
-        const QSignalBlocker quiet(w.LST_IP); // emptying the list is no click on an entry
-        w.LST_IP->clear();
-    }
-    // Every loaded entry starts ticked: ticks are not kept in the file.
-    for (const QString &entry : values.targets)
-        w.targetList().addEntry(entry);
+    // Every loaded entry starts ticked: ticks are not kept in the file. Replacing the list
+    // is no choice of an entry.
+    m_targets.setEntries(values.targets);
 
-    w.modeSwitch().select(values.readMode ? 1 : 0);
+    m_modes.select(values.readMode ? 1 : 0);
 }
 
 void ConfigFile::loadTemplatesFolder(const QString &line)
 {
     if (trimBlanks(line).isEmpty() || !isUsableFolder(line))
-        w.state().setTemplatesFolder(configurationFolder());
+        m_state.setTemplatesFolder(configurationFolder());
     else
-        w.state().setTemplatesFolder(withTrailingSeparator(line));
+        m_state.setTemplatesFolder(withTrailingSeparator(line));
 }
 
 QByteArray ConfigFile::content() const
 {
     ConfigFormat::Values values;
-    values.serialPort = w.INP_SERIAL_PORT->text();
-    values.readMode = w.readModeSelected();
-    values.prefix = w.INP_PREFIX->text();
-    values.suffix = w.INP_SUFFIX->text();
-    values.templatesFolder = w.AFF_DIR_TEMPLATES->text();
-    for (int i = 0; i < w.LST_IP->count(); ++i)
-        values.targets.append(w.LST_IP->item(i)->text());
+    values.serialPort = m_state.serialPort();
+    values.readMode = m_state.readMode();
+    values.prefix = m_state.prefix();
+    values.suffix = m_state.suffix();
+    values.templatesFolder = m_state.templatesFolder();
+    for (const TargetUnit &target : m_state.targets())
+        values.targets.append(target.line);
     return ConfigFormat::write(values);
 }
 
@@ -130,19 +122,19 @@ bool ConfigFile::writeFile(const QByteArray &bytes) const
     // a link planted at the name is refused, never written through.
     const SafeFile::Result result = SafeFile::replace(filePath(), bytes);
     if (!result.ok)
-        w.WRITE_LOG(QStringLiteral("Configuration not written to ") + filePath() +
-                    QStringLiteral(": ") + result.reason);
+        m_log.WRITE_LOG(QStringLiteral("Configuration not written to ") + filePath() +
+                        QStringLiteral(": ") + result.reason);
     return result.ok;
 }
 
 bool ConfigFile::B_SAVE_CFG_Click()
 {
-    if (w.ID_LOAD_CFG == F_MAIN::True)
+    if (m_state.ID_LOAD_CFG == kTrue)
         return false; // half-loaded controls must not overwrite the file
     if (writeFile(content()))
         return true;
-    w.dialogs().beep(2);
-    w.dialogs().messageBox(
+    m_dialogs.beep(2);
+    m_dialogs.messageBox(
         QStringLiteral("Unable to write the configuration to directory: ") + configurationFolder(),
         QStringLiteral("Error to write the configuration"), Dialogs::Icon::Critical);
     return false;
@@ -150,36 +142,36 @@ bool ConfigFile::B_SAVE_CFG_Click()
 
 void ConfigFile::B_EDIT_DIR_TEMPLATE_Click()
 {
-    QString answer = trimBlanks(w.dialogs().inputBox(QStringLiteral("Enter the Folder template"),
-                                                     QStringLiteral("Edit folder templates"),
-                                                     w.AFF_DIR_TEMPLATES->text()));
+    QString answer = trimBlanks(m_dialogs.inputBox(QStringLiteral("Enter the Folder template"),
+                                                   QStringLiteral("Edit folder templates"),
+                                                   m_state.templatesFolder()));
     if (answer.isEmpty())
         return;
     answer = withTrailingSeparator(answer);
 
     if (QFileInfo(answer).isDir()) {
-        w.state().setTemplatesFolder(answer);
+        m_state.setTemplatesFolder(answer);
     } else {
-        w.dialogs().messageBox(QStringLiteral("This directory does not exist !"), QString(),
-                               Dialogs::Icon::Critical);
-        w.state().setTemplatesFolder(configurationFolder());
+        m_dialogs.messageBox(QStringLiteral("This directory does not exist !"), QString(),
+                             Dialogs::Icon::Critical);
+        m_state.setTemplatesFolder(configurationFolder());
     }
 
 #ifdef Q_OS_WIN
     if (!answer.contains(QLatin1Char(':'))) {
-        w.dialogs().messageBox(
+        m_dialogs.messageBox(
             QStringLiteral("The directory must contain a drive letter (Example C:\\MY_DIR...)"),
             QString(), Dialogs::Icon::Critical);
-        w.state().setTemplatesFolder(configurationFolder());
+        m_state.setTemplatesFolder(configurationFolder());
     }
 #else
     // Without drive letters, a folder that does not depend on the current folder is an
     // absolute one.
     if (!QDir::isAbsolutePath(answer)) {
-        w.dialogs().messageBox(QStringLiteral("The directory must be an absolute path (Example "
-                                              "/home/operator/MY_DIR...)"),
-                               QString(), Dialogs::Icon::Critical);
-        w.state().setTemplatesFolder(configurationFolder());
+        m_dialogs.messageBox(QStringLiteral("The directory must be an absolute path (Example "
+                                            "/home/operator/MY_DIR...)"),
+                             QString(), Dialogs::Icon::Critical);
+        m_state.setTemplatesFolder(configurationFolder());
     }
 #endif
 

@@ -6,13 +6,17 @@
 #include <QObject>
 #include <QString>
 
-class F_MAIN;
+class ActivityLog;
+class Dialogs;
+class ModeSwitch;
+class StationState;
+class TargetList;
 
 // The station's settings file "Trelvane.cfg" in the configuration folder: read once at
 // start-up, rewritten whole after every change of a setting.
 //
 // The lines of the file are ConfigFormat's; this part moves them between the file and the
-// controls.
+// station's state.
 class ConfigFile : public QObject
 {
     Q_OBJECT
@@ -23,13 +27,14 @@ public:
     static constexpr qsizetype kMaxLineBytes = ConfigFormat::kMaxLineBytes;
     static constexpr int kMaxTargets = ConfigFormat::kMaxTargets;
 
-    explicit ConfigFile(F_MAIN &w);
+    ConfigFile(StationState &state, Dialogs &dialogs, ActivityLog &log, TargetList &targets,
+               ModeSwitch &modes);
 
     QString filePath() const;
 
-    // Fills the controls from the file; every save asked for meanwhile is refused.
+    // Fills the state from the file; every save asked for meanwhile is refused.
     void LOAD_CFG();
-    // Writes the whole file from the controls. Returns false when refused (loading) or
+    // Writes the whole file from the state. Returns false when refused (loading) or
     // when the file could not be written; the previous file then stays whole.
     bool B_SAVE_CFG_Click();
     // Asks for a new templates folder, checks it and saves.
@@ -48,5 +53,9 @@ private:
     bool writeFile(const QByteArray &bytes) const;
     QString configurationFolder() const;
 
-    F_MAIN &w;
+    StationState &m_state;
+    Dialogs &m_dialogs;
+    ActivityLog &m_log;
+    TargetList &m_targets;
+    ModeSwitch &m_modes;
 };

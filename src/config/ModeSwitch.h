@@ -3,7 +3,11 @@
 #include <QObject>
 #include <QString>
 
-class F_MAIN;
+class ActivityLog;
+class Dialogs;
+class KeyboardWedge;
+class QUdpSocket;
+class StationState;
 
 // The switch between enroll mode and read mode, and the enroll password ("ADPW.CFG" in the
 // configuration folder) that guards enroll mode.
@@ -13,7 +17,8 @@ class ModeSwitch : public QObject
 public:
     static constexpr const char *kPasswordFileName = "ADPW.CFG";
 
-    explicit ModeSwitch(F_MAIN &w);
+    ModeSwitch(StationState &state, Dialogs &dialogs, ActivityLog &log, QUdpSocket &udpRx,
+               KeyboardWedge &keyboardWedge);
 
     QString passwordFilePath() const;
 
@@ -22,14 +27,15 @@ public:
     // previous file, if any, then stays as it was.
     bool writePassword(const QString &answer);
 
-    // Lays out the mode that the option pair and the window's visibility call for; Index is
-    // not used.
+    // Lays out the mode that the selected mode and the end of start-up call for; Index is not
+    // used.
     void SW_MODE_Click(int Index);
     // Selects option index in code, which runs the switch as a click would.
     void select(int index);
     void B_OK_PASSWORD_Click();
     void INP_PASSWORD_KeyPress(); // Enter in the password box
     void B_RESET_PASSWORD_Click();
+    // The operator left the prefix or suffix box.
     void INP_PREFIX_LostFocus();
     void INP_SUFFIX_LostFocus();
 
@@ -37,8 +43,11 @@ public:
     // loopback, else 127.0.0.1.
     static QString ownAddress();
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
+signals:
+    // A setting changed: the configuration is to be saved.
+    void settingsChanged();
+    // Read mode listens to other stations: the UDP port is (re)opened, synchronously.
+    void udpPortWanted();
 
 private:
     void applyReadMode();
@@ -46,5 +55,9 @@ private:
     void definePassword();
     bool passwordMatches();
 
-    F_MAIN &w;
+    StationState &m_state;
+    Dialogs &m_dialogs;
+    ActivityLog &m_log;
+    QUdpSocket &m_udpRx;
+    KeyboardWedge &m_keyboardWedge;
 };

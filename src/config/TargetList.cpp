@@ -1,14 +1,9 @@
 #include "config/TargetList.h"
 
-#include "app/F_MAIN.h"
-#include "config/ConfigFile.h"
+#include "log/ActivityLog.h"
 #include "platform/Dialogs.h"
 #include "util/Blanks.h"
 
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPalette>
-#include <QPushButton>
 #include <QScopedValueRollback>
 
 namespace {
@@ -20,30 +15,17 @@ const QString kDescriptionTitle = QStringLiteral("Target Trelvane Description");
 // shortest); longer ones get a description.
 constexpr int kLongestWithoutDescription = 7;
 
-QString skippedBecause(const QString &problem)
-{
-    return QStringLiteral("Skipped by enroll, delete and synchronize: ") + problem;
-}
-
 } // namespace
 
-TargetList::TargetList(F_MAIN &w) : w(w)
+TargetList::TargetList(StationState &state, Dialogs &dialogs, ActivityLog &log)
+    : m_state(state), m_dialogs(dialogs), m_log(log)
 {
-    connect(w.B_IP_ADD, &QPushButton::clicked, this, &TargetList::B_IP_ADD_Click);
-    connect(w.B_EDIT_TERM, &QPushButton::clicked, this, &TargetList::B_EDIT_TERM_Click);
-    connect(w.B_IP_DEL, &QPushButton::clicked, this, &TargetList::B_IP_DEL_Click);
-    // A click on an entry, or the keyboard moving the selection: Tab into the list makes an
-    // entry current without selecting it, and that chooses nothing.
-    connect(w.LST_IP, &QListWidget::itemClicked, this, &TargetList::LST_IP_Click);
-    connect(w.LST_IP, &QListWidget::itemSelectionChanged, this, [this] {
-        enableEntryButtons();
-        if (!m_changingList && selectedEntry())
+    // The operator chose an entry (a click, or the keyboard moving the selection): Tab into
+    // the list makes an entry current without selecting it, and that chooses nothing.
+    connect(&m_state, &StationState::changed, this, [this](StationState::Field field) {
+        if (field == StationState::Field::CurrentTarget && !m_changingList)
             LST_IP_Click();
     });
-    // Enter on the entry that has the focus chooses it, as a click would.
-    connect(w.LST_IP, &QListWidget::itemActivated, this,
-            [this](QListWidgetItem *item) { this->w.LST_IP->setCurrentItem(item); });
-    enableEntryButtons();
 }
 
 QString TargetList::entryText(const QString &address, const QString &description)
@@ -63,136 +45,108 @@ QString TargetList::descriptionOf(const QString &entry)
 
 QStringList TargetList::tickedAddresses() const
 {
-    return usableTicked([this](const QString &problem) {
-        w.WRITE_LOG(QStringLiteral("Target unit skipped: ") + problem);
+    return m_state.usableTickedAddresses([this](const QString &problem) {
+        m_log.WRITE_LOG(QStringLiteral("Target unit skipped: ") + problem);
     });
 }
 
 int TargetList::usableTickedCount() const
 {
-    return int(usableTicked([](const QString &) {}).size());
+    return int(m_state.usableTickedAddresses().size());
 }
 
-QStringList TargetList::usableTicked(const std::function<void(const QString &)> &skipped) const
+std::optional<TargetUnit> TargetList::selectedEntry() const
 {
-    QStringList addresses;
-    for (int row = 0; row < w.LST_IP->count(); ++row) {
-        const QListWidgetItem *item = w.LST_IP->item(row);
-        if (item->checkState() != Qt::Checked)
-            continue;
-        const QString address = addressOf(item->text());
-        const QString problem = TargetEntry::addressProblem(address);
-        if (problem.isEmpty())
-            addresses.append(address);
-        else
-            skipped(problem);
-    }
-    return addresses;
+    const int row = m_state.currentTarget();
+    if (row < 0 || row >= m_state.targets().size())
+        return std::nullopt;
+    return m_state.targets().at(row);
 }
 
-QListWidgetItem *TargetList::selectedEntry() const
+void TargetList::changeTargets(const QList<TargetUnit> &targets)
 {
-    const QList<QListWidgetItem *> selected = w.LST_IP->selectedItems();
-    return selected.isEmpty() ? nullptr : selected.first();
+    const QScopedValueRollback guard(m_changingList, true);
+    m_state.setTargets(targets);
 }
 
 void TargetList::addEntry(const QString &text)
 {
+    QList<TargetUnit> targets = m_state.targets();
+    targets.append({text, true});
+    changeTargets(targets);
+}
+
+void TargetList::setEntries(const QStringList &texts)
+{
+    QList<TargetUnit> targets;
+    targets.reserve(texts.size());
+    for (const QString &text : texts)
+        targets.append({text, true});
     const QScopedValueRollback guard(m_changingList, true);
-    auto *item = new QListWidgetItem(text, w.LST_IP); // owned by the list
-    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-    item->setCheckState(Qt::Checked);
-    markAddressProblem(item);
-    enableEntryButtons();
-}
-
-void TargetList::markAddressProblem(QListWidgetItem *item) const
-{
-    // Kept as it was typed, so that nothing of an older configuration file is lost, but shown
-    // for what it is.
-    const QString problem = TargetEntry::addressProblem(addressOf(item->text()));
-    if (problem.isEmpty()) {
-        item->setData(Qt::ForegroundRole, QVariant());
-        item->setToolTip(QString());
-        return;
-    }
-    item->setForeground(w.LST_IP->palette().color(QPalette::Disabled, QPalette::Text));
-    // A tooltip whose text looks like markup is read as markup: given as a paragraph, with
-    // the typed text escaped, it reads as typed.
-    item->setToolTip(QStringLiteral("<p>") + skippedBecause(problem).toHtmlEscaped() +
-                     QStringLiteral("</p>"));
-}
-
-void TargetList::enableEntryButtons()
-{
-    const bool chosen = selectedEntry() != nullptr;
-    for (QPushButton *button : {w.B_EDIT_TERM, w.B_IP_DEL, w.B_PING, w.B_TCP_VIEW_USR_LST})
-        button->setEnabled(chosen);
+    m_state.setCurrentTarget(-1);
+    m_state.setTargets(targets);
 }
 
 void TargetList::B_IP_ADD_Click()
 {
-    const QString previous = w.ID_IP;
-    w.ID_IP = w.dialogs().inputBox(QStringLiteral("Enter the IP address:"), kAddressTitle);
-    if (!acceptableAddress(w.ID_IP)) {
-        if (!trimBlanks(w.ID_IP).isEmpty())
-            w.ID_IP = previous; // refused: nothing changes
+    const QString previous = m_state.ID_IP;
+    m_state.ID_IP = m_dialogs.inputBox(QStringLiteral("Enter the IP address:"), kAddressTitle);
+    if (!acceptableAddress(m_state.ID_IP)) {
+        if (!trimBlanks(m_state.ID_IP).isEmpty())
+            m_state.ID_IP = previous; // refused: nothing changes
         return;
     }
     QString description;
-    if (trimBlanks(w.ID_IP).size() > kLongestWithoutDescription)
+    if (trimBlanks(m_state.ID_IP).size() > kLongestWithoutDescription)
         description =
-            w.dialogs().inputBox(QStringLiteral("Enter the description:"), kDescriptionTitle);
-    addEntry(entryText(w.ID_IP, description));
-    saveConfiguration();
+            m_dialogs.inputBox(QStringLiteral("Enter the description:"), kDescriptionTitle);
+    addEntry(entryText(m_state.ID_IP, description));
+    emit settingsChanged();
 }
 
 void TargetList::B_EDIT_TERM_Click()
 {
-    QListWidgetItem *item = selectedEntry();
-    if (!item)
+    const int row = m_state.currentTarget();
+    const std::optional<TargetUnit> entry = selectedEntry();
+    if (!entry)
         return;
-    const QString previous = w.ID_IP;
-    w.ID_IP = w.dialogs().inputBox(QStringLiteral("Edit the IP address:"), kAddressTitle,
-                                   addressOf(item->text()));
-    if (!acceptableAddress(w.ID_IP)) {
-        if (!trimBlanks(w.ID_IP).isEmpty())
-            w.ID_IP = previous;
+    const QString previous = m_state.ID_IP;
+    m_state.ID_IP = m_dialogs.inputBox(QStringLiteral("Edit the IP address:"), kAddressTitle,
+                                       addressOf(entry->line));
+    if (!acceptableAddress(m_state.ID_IP)) {
+        if (!trimBlanks(m_state.ID_IP).isEmpty())
+            m_state.ID_IP = previous;
         return;
     }
     QString description;
-    if (trimBlanks(w.ID_IP).size() > kLongestWithoutDescription)
-        description = w.dialogs().inputBox(QStringLiteral("Edit the description:"),
-                                           kDescriptionTitle, descriptionOf(item->text()));
-    {
-        const QScopedValueRollback guard(m_changingList, true);
-        item->setText(entryText(w.ID_IP, description));
-        item->setCheckState(Qt::Checked);
-        markAddressProblem(item);
-    }
-    saveConfiguration();
+    if (trimBlanks(m_state.ID_IP).size() > kLongestWithoutDescription)
+        description = m_dialogs.inputBox(QStringLiteral("Edit the description:"), kDescriptionTitle,
+                                         descriptionOf(entry->line));
+    QList<TargetUnit> targets = m_state.targets();
+    targets[row] = {entryText(m_state.ID_IP, description), true};
+    changeTargets(targets);
+    emit settingsChanged();
 }
 
 void TargetList::B_IP_DEL_Click()
 {
-    {
+    if (selectedEntry()) {
         const QScopedValueRollback guard(m_changingList, true);
-        if (QListWidgetItem *item = selectedEntry()) {
-            delete w.LST_IP->takeItem(w.LST_IP->row(item));
-            w.LST_IP->setCurrentRow(-1); // no entry is chosen after a delete
-        }
+        QList<TargetUnit> targets = m_state.targets();
+        targets.removeAt(m_state.currentTarget());
+        m_state.setCurrentTarget(-1); // no entry is chosen after a delete
+        m_state.setTargets(targets);
     }
-    enableEntryButtons();
-    saveConfiguration();
+    emit settingsChanged();
 }
 
 void TargetList::LST_IP_Click()
 {
-    const QListWidgetItem *item = selectedEntry();
-    if (!item)
+    const std::optional<TargetUnit> entry = selectedEntry();
+    if (!entry)
         return;
-    w.ID_IP = addressOf(item->text());
-    w.INP_IP->setText(w.ID_IP);
+    m_state.ID_IP = addressOf(entry->line);
+    m_state.setTcpAddress(m_state.ID_IP);
 }
 
 bool TargetList::acceptableAddress(const QString &typed)
@@ -200,7 +154,7 @@ bool TargetList::acceptableAddress(const QString &typed)
     if (trimBlanks(typed).isEmpty())
         return false;
     if (typed.size() > kAddressWidth) {
-        w.dialogs().messageBox(
+        m_dialogs.messageBox(
             QStringLiteral("The address \"%1\" is longer than %2 characters; it was not saved.")
                 .arg(typed)
                 .arg(kAddressWidth),
@@ -209,15 +163,10 @@ bool TargetList::acceptableAddress(const QString &typed)
     }
     const QString problem = TargetEntry::addressProblem(typed);
     if (!problem.isEmpty()) {
-        w.dialogs().beep(2);
-        w.dialogs().messageBox(problem + QStringLiteral("\r\nThe address was not saved."),
-                               kAddressTitle, Dialogs::Icon::Critical);
+        m_dialogs.beep(2);
+        m_dialogs.messageBox(problem + QStringLiteral("\r\nThe address was not saved."),
+                             kAddressTitle, Dialogs::Icon::Critical);
         return false;
     }
     return true;
-}
-
-void TargetList::saveConfiguration()
-{
-    w.configFile().B_SAVE_CFG_Click();
 }

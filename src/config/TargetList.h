@@ -1,25 +1,26 @@
 #pragma once
 
 #include "config/TargetEntry.h"
+#include "station/StationState.h"
 
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
-#include <functional>
+#include <optional>
 
-class F_MAIN;
-class QListWidgetItem;
+class ActivityLog;
+class Dialogs;
 
-// The target units in LST_IP: one ticked entry per unit, "address, blanks up to column 17,
-// description". Adds, edits and deletes entries at the operator's request and saves the
-// configuration after every change; selecting an entry (a click, or the keyboard's selection
-// keys) makes its unit the current one. Focus alone chooses nothing.
+// The target units (LST_IP): one ticked entry per unit, "address, blanks up to column 17,
+// description". Adds, edits and deletes entries at the operator's request and asks for the
+// configuration to be saved after every change; choosing an entry (a click, or the keyboard's
+// selection keys) makes its unit the current one. Focus alone chooses nothing.
 class TargetList : public QObject
 {
     Q_OBJECT
 public:
-    explicit TargetList(F_MAIN &w);
+    TargetList(StationState &state, Dialogs &dialogs, ActivityLog &log);
 
     // Width of the address column of an entry.
     static constexpr int kAddressWidth = TargetEntry::kAddressWidth;
@@ -42,24 +43,27 @@ public:
     QStringList tickedAddresses() const;
     // How many ticked entries tickedAddresses() would give, without logging.
     int usableTickedCount() const;
-    // The entry the operator selected, or nullptr: the one Edit, Delete, Test and View act on.
-    QListWidgetItem *selectedEntry() const;
+    // The entry the operator chose, if any: the one Edit, Delete, Test and View act on.
+    std::optional<TargetUnit> selectedEntry() const;
     // Appends a ticked entry with this text.
     void addEntry(const QString &text);
+    // Replaces every entry by ticked entries with these texts, in one change (a loaded
+    // configuration file); none is chosen afterwards.
+    void setEntries(const QStringList &texts);
+
+signals:
+    // An entry was added, changed or deleted: the configuration is to be saved.
+    void settingsChanged();
 
 private:
-    // The addresses of the ticked entries that name a unit; skipped() hears why each other
-    // ticked entry was left out.
-    QStringList usableTicked(const std::function<void(const QString &)> &skipped) const;
     // False when the operator cancelled or left the address blank, or typed one that names
     // no unit (that one is refused with a box saying why).
     bool acceptableAddress(const QString &typed);
-    // Greys an entry whose address names no unit, with a tooltip saying why it is skipped.
-    void markAddressProblem(QListWidgetItem *item) const;
-    // Edit, Delete, Test and View need a selected entry.
-    void enableEntryButtons();
-    void saveConfiguration();
+    // Replaces the entries, choosing nothing by it.
+    void changeTargets(const QList<TargetUnit> &targets);
 
-    F_MAIN &w;
-    bool m_changingList = false; // our own edits move the selection: that is no click
+    StationState &m_state;
+    Dialogs &m_dialogs;
+    ActivityLog &m_log;
+    bool m_changingList = false; // our own edits move the selection: that is no choice
 };

@@ -1,73 +1,68 @@
 #include "diag/PingTest.h"
 
-#include "app/F_MAIN.h"
-#include "config/TargetList.h"
+#include "config/TargetEntry.h"
 #include "diag/PingScript.h"
 #include "enroll/TemplateBackup.h"
+#include "log/ActivityLog.h"
 #include "platform/Dialogs.h"
 #include "platform/SafeFile.h"
 #include "platform/ScriptLauncher.h"
+#include "station/StationState.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
-PingTest::PingTest(F_MAIN &w) : w(w)
-{
-    connect(w.B_PING, &QPushButton::clicked, this, &PingTest::B_PING_Click);
-    connect(w.B_LOAD_TST, &QPushButton::clicked, this, &PingTest::B_LOAD_TST_Click);
-}
+PingTest::PingTest(StationState &state, Dialogs &dialogs, ActivityLog &log,
+                   TemplateBackup &templateBackup, LauncherSource launcher)
+    : m_state(state), m_dialogs(dialogs), m_log(log), m_templateBackup(templateBackup),
+      m_launcher(std::move(launcher))
+{}
 
 PingTest::~PingTest() = default;
 
 QString PingTest::scriptPath() const
 {
-    return w.AFF_CURDIR->text() + QString::fromLatin1(PingScript::kFileName);
+    return m_state.configFolder() + QString::fromLatin1(PingScript::kFileName);
 }
 
 void PingTest::B_PING_Click()
 {
-    const QListWidgetItem *current = w.targetList().selectedEntry();
-    if (!current)
+    const int row = m_state.currentTarget();
+    if (row < 0 || row >= m_state.targets().size())
         return;
-    w.INP_IP->setText(TargetList::addressOf(current->text()));
+    m_state.setTcpAddress(TargetEntry::addressOf(m_state.targets().at(row).line));
     const QString path = scriptPath();
     const QByteArray script = scriptText();
     QString error;
     if (!writeScript(path, script, error)) {
-        w.WRITE_LOG(QStringLiteral("Ping test: ") + error);
-        w.dialogs().messageBox(error + QStringLiteral("\r\nCheck that the configuration folder is "
-                                                      "writable and that nothing else has "
-                                                      "taken the script's name."),
-                               QStringLiteral("Ping test"), Dialogs::Icon::Exclamation);
+        m_log.WRITE_LOG(QStringLiteral("Ping test: ") + error);
+        m_dialogs.messageBox(error + QStringLiteral("\r\nCheck that the configuration folder is "
+                                                    "writable and that nothing else has "
+                                                    "taken the script's name."),
+                             QStringLiteral("Ping test"), Dialogs::Icon::Exclamation);
         return;
     }
     QCoreApplication::processEvents();
     const QString running = privateCopy(script, error);
     if (running.isEmpty()) {
-        w.WRITE_LOG(QStringLiteral("Ping test not started: ") + error);
-        w.dialogs().messageBox(error, QStringLiteral("Ping test"), Dialogs::Icon::Exclamation);
+        m_log.WRITE_LOG(QStringLiteral("Ping test not started: ") + error);
+        m_dialogs.messageBox(error, QStringLiteral("Ping test"), Dialogs::Icon::Exclamation);
         return;
     }
-    if (!w.scriptLauncher().startInConsole(running, error)) {
-        w.WRITE_LOG(QStringLiteral("Ping test not started: ") + error);
-        w.dialogs().messageBox(error + QStringLiteral("\r\nThe script is in ") + path,
-                               QStringLiteral("Ping test"), Dialogs::Icon::Exclamation);
+    if (!m_launcher().startInConsole(running, error)) {
+        m_log.WRITE_LOG(QStringLiteral("Ping test not started: ") + error);
+        m_dialogs.messageBox(error + QStringLiteral("\r\nThe script is in ") + path,
+                             QStringLiteral("Ping test"), Dialogs::Icon::Exclamation);
     }
 }
 
 QByteArray PingTest::scriptText() const
 {
     QList<PingScript::Entry> entries;
-    for (int i = 0; i < w.LST_IP->count(); ++i) {
-        const QListWidgetItem *item = w.LST_IP->item(i);
-        entries.append({item->text(), item->checkState() == Qt::Checked});
-    }
+    for (const TargetUnit &target : m_state.targets())
+        entries.append({target.line, target.ticked});
     return PingScript::script(entries);
 }
 
@@ -113,6 +108,6 @@ QString PingTest::privateCopy(const QByteArray &script, QString &error)
 void PingTest::B_LOAD_TST_Click()
 {
     const QString user =
-        w.dialogs().inputBox(QStringLiteral("User number"), QStringLiteral("User number"));
-    w.templateBackup().backup(user);
+        m_dialogs.inputBox(QStringLiteral("User number"), QStringLiteral("User number"));
+    m_templateBackup.backup(user);
 }

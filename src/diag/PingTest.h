@@ -4,10 +4,15 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
-class F_MAIN;
+class ActivityLog;
+class Dialogs;
 class QTemporaryDir;
+class ScriptLauncher;
+class StationState;
+class TemplateBackup;
 
 // The ping test of the ticked target units ("Test"): writes OMBRIX_PING.BAT in the
 // configuration folder and starts a private copy of it in a console window, without waiting
@@ -16,7 +21,12 @@ class PingTest : public QObject
 {
     Q_OBJECT
 public:
-    explicit PingTest(F_MAIN &w);
+    // The launcher is asked for at each start: tests put their own in place after the
+    // station is built.
+    using LauncherSource = std::function<ScriptLauncher &()>;
+
+    PingTest(StationState &state, Dialogs &dialogs, ActivityLog &log,
+             TemplateBackup &templateBackup, LauncherSource launcher);
     ~PingTest() override;
 
     void B_PING_Click();
@@ -31,6 +41,10 @@ private:
     // says why).
     QString privateCopy(const QByteArray &script, QString &error);
 
-    F_MAIN &w;
+    StationState &m_state;
+    Dialogs &m_dialogs;
+    ActivityLog &m_log;
+    TemplateBackup &m_templateBackup;
+    LauncherSource m_launcher;
     std::unique_ptr<QTemporaryDir> m_privateFolder; // of the last script started
 };

@@ -5,10 +5,9 @@
 #include "log/ActivityLog.h"
 #include "log/BannerLines.h"
 #include "platform/Clock.h"
+#include "platform/DesktopDisplay.h"
 #include "platform/KeyboardOutput.h"
 #include "station/StationState.h"
-
-#include <QGuiApplication>
 
 #include <algorithm>
 
@@ -96,14 +95,7 @@ void KeyboardWedge::typeUser(const QString &userNumber)
 
 bool KeyboardWedge::ownWindowHasFocus(WId focus) const
 {
-    if (focus == 0)
-        return false;
-    // Only windows the system already knows have an id; asking others for one would create
-    // them.
-    const QWindowList windows = QGuiApplication::topLevelWindows();
-    return std::any_of(windows.cbegin(), windows.cend(), [focus](const QWindow *window) {
-        return window->handle() && window->winId() == focus;
-    });
+    return focus != 0 && isOwnWindow(focus);
 }
 
 void KeyboardWedge::startNext()

@@ -1,12 +1,12 @@
 #pragma once
 
 #include "platform/KeyAction.h"
+#include "platform/KeyboardOutput.h"
 
 #include <QObject>
 #include <QQueue>
 #include <QString>
 #include <QTimer>
-#include <QWindow>
 #include <memory>
 
 class ActivityLog;

@@ -17,3 +17,9 @@ using DesktopDisplayQuery = DesktopDisplay (*)();
 // Installed once by the windowing side of the program, before anything types.
 void setDesktopDisplayQuery(DesktopDisplayQuery query);
 DesktopDisplay desktopDisplay();
+
+// Whether a desktop window is one of the program's own (typing into it would type into the
+// station itself). Without windows, none is.
+using OwnWindowQuery = bool (*)(quintptr window);
+void setOwnWindowQuery(OwnWindowQuery query);
+bool isOwnWindow(quintptr window);

@@ -240,3 +240,20 @@ QStringList StationState::usableTickedAddresses(
     }
     return addresses;
 }
+
+// -- Configuration and diagnostics (config/, diag/):
+
+void StationState::setStarted(bool started)
+{
+    assign(m_started, started, Field::Started);
+}
+
+void StationState::setLaidOutMode(Mode mode)
+{
+    assign(m_laidOutMode, mode, Field::LaidOutMode);
+}
+
+void StationState::setTargetFrameShown(bool shown)
+{
+    assign(m_targetFrameShown, shown, Field::TargetFrameShown);
+}

@@ -70,6 +70,10 @@ public:
         SuffixProblem,
         // -- Synchronization (sync/):
         SyncProgress,
+        // -- Configuration and diagnostics (config/, diag/):
+        Started,
+        LaidOutMode,
+        TargetFrameShown,
     };
     Q_ENUM(Field)
 
@@ -202,6 +206,18 @@ public:
     };
     SyncProgress syncProgress() const { return m_syncProgress; }
     void setSyncProgress(const SyncProgress &progress);
+    // -- Configuration and diagnostics (config/, diag/):
+    // Start-up is over: the window has been shown once. Until then the mode switch lays out
+    // read mode whatever is selected.
+    bool started() const { return m_started; }
+    void setStarted(bool started);
+    // The mode the frames are laid out for: FR_MANAGE_USR in enroll mode, FR_READ_MODE in read
+    // mode. It follows mode() only once start-up is over and the password let it.
+    Mode laidOutMode() const { return m_laidOutMode; }
+    void setLaidOutMode(Mode mode);
+    // FR_TARGET shown (enroll mode's target units).
+    bool targetFrameShown() const { return m_targetFrameShown; }
+    void setTargetFrameShown(bool shown);
 
     // Form-level variables.
     QByteArray RX_SCORE;
@@ -278,4 +294,8 @@ private:
     QString m_suffixProblem;
     // -- Synchronization (sync/):
     SyncProgress m_syncProgress;
+    // -- Configuration and diagnostics (config/, diag/):
+    bool m_started = false;
+    Mode m_laidOutMode = Mode::None;
+    bool m_targetFrameShown = false;
 };

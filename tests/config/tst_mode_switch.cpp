@@ -32,10 +32,14 @@ bool writeAll(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-// A station with its window shown (enroll mode needs a visible window) and a free UDP port.
+// A station past start-up (enroll mode needs it), its window shown, and a free UDP port.
 struct TestStation
 {
-    TestStation() : f(freeUdpPort()) { f.w().show(); }
+    TestStation() : f(freeUdpPort())
+    {
+        f.w().show();
+        f.w().state().setStarted(true);
+    }
     F_MAIN &w() { return f.w(); }
     QString passwordFile() { return w().modeSwitch().passwordFilePath(); }
     QByteArray savedModeLine() { return readAll(w().configFile().filePath()).split('\n').value(1); }

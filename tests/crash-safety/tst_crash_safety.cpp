@@ -181,6 +181,7 @@ void CrashSafetyTest::aFullDiskLeavesNoPasswordFileAndTellsTheOperator()
     StationFixture f;
     F_MAIN &w = f.w();
     w.show();
+    w.state().setStarted(true);
     f.dialogs.answerInput(QStringLiteral("Secret"));
     {
         FileSizeLimit limit(3);

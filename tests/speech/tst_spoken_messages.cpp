@@ -141,6 +141,7 @@ private slots:
         w.supervision().selectLink(0);
         w.INP_SERIAL_PORT->setText(QStringLiteral("1"));
         w.show();
+        w.state().setStarted(true);
         QVERIFY(QTest::qWaitForWindowActive(&w));
         w.modeSwitch().select(0); // enroll mode, as the operator chose it
         QVERIFY(w.INP_USER_NUMBER->isVisible());
