@@ -95,93 +95,16 @@ F_MAIN::~F_MAIN()
 
 void F_MAIN::createParts()
 {
-    // Constructors only connect signals; no part calls another before all exist.
-    Station &s = station();
-    // -- Source link (link/, log/):
-    m_sender = std::make_unique<SourceSender>(s.state(), s.activityLog(), s.serial(), s.tcp());
-    m_dispatcher =
-        std::make_unique<ReceiveDispatcher>(s.state(), s.activityLog(), s.bannerLines(), s.waits(),
-                                            s.serial(), s.tcp(), s.serialRxTimer());
-    m_supervision = std::make_unique<Supervision>(s.state(), s.options(), s.clock(),
-                                                  s.activityLog(), s.bannerLines(), s.waits(),
-                                                  s.serial(), s.tcp(), s.serialConnectTimer());
-    m_banner = std::make_unique<Banner>(s.state(), s.dialogs(), s.activityLog(), s.bannerLines(),
-                                        s.hideMessageTimer());
-    m_keyboardWedge = std::make_unique<KeyboardWedge>(s.state(), s.clock(), s.activityLog(),
-                                                      s.bannerLines(), *m_dispatcher);
-    // -- Enrollment and user management (enroll/):
-    m_templateStore = std::make_unique<TemplateStore>(state());
-    m_templateBackup =
-        std::make_unique<TemplateBackup>(state(), activityLog(), bannerLines(), waits(), *m_sender,
-                                         *m_templateStore, m_station->backupTimer());
-    m_enrollment = std::make_unique<Enrollment>(state(), dialogs(), bannerLines(), waits(),
-                                                *m_sender, *m_templateBackup);
-    m_userDeletion =
-        std::make_unique<UserDeletion>(state(), dialogs(), activityLog(), bannerLines(), *m_sender,
-                                       *m_enrollment, *m_templateStore);
-    // -- Synchronization (sync/), and the user list's request (enroll/):
-    m_templateUpload = std::make_unique<TemplateUpload>(
-        options(), *UDP_TX, activityLog(), bannerLines(), waits(), *m_sender, *m_templateStore);
-    m_udpReceiver =
-        std::make_unique<UdpReceiver>(m_state, *UDP_RX, *Serial, activityLog(), *m_templateStore);
-    m_templateNumberRequest = std::make_unique<TemplateNumberRequest>(
-        m_state, clock(), activityLog(), bannerLines(), waits(), *Serial, *TCP_SOURCE, *SERIAL_RX,
-        *m_sender, *m_supervision);
-    m_unitUserList = std::make_unique<UnitUserList>(m_state, clock(), dialogs(), waits(),
-                                                    *m_supervision, *m_templateNumberRequest);
-    m_newUnitSync = std::make_unique<NewUnitSync>(m_state, clock(), dialogs(), bannerLines(),
-                                                  waits(), *m_templateStore, *m_templateUpload);
-    // -- Configuration and diagnostics (config/, diag/):
-    m_targetList = std::make_unique<TargetList>(state(), dialogs(), activityLog());
-    m_modeSwitch = std::make_unique<ModeSwitch>(state(), dialogs(), activityLog(),
-                                                m_station->udpRx(), *m_keyboardWedge);
-    m_configFile = std::make_unique<ConfigFile>(state(), dialogs(), activityLog(), *m_targetList,
-                                                *m_modeSwitch);
-    m_pingTest =
-        std::make_unique<PingTest>(state(), dialogs(), activityLog(), *m_templateBackup,
-                                   [this]() -> ScriptLauncher & { return scriptLauncher(); });
-    // The window's own.
+    // The station's parts live in the Station; the window adds its own.
     m_startup = std::make_unique<Startup>(*this);
     m_trayIcon = std::make_unique<TrayIcon>(*this);
 }
 
 void F_MAIN::wireParts()
 {
-    // What one part asks of another that it does not own or that sits above it: the part
-    // emits a signal, connected here.
-    // -- Source link (link/, log/):
-    connect(m_supervision.get(), &Supervision::ticked, this, [this] { m_trayIcon->add(); });
-    connect(m_supervision.get(), &Supervision::greetingWanted, this, [this] {
-        m_enrollment->SOURCE_COMMAND(QStringLiteral("99999"), QStringLiteral("INIT"));
-    });
-    connect(m_supervision.get(), &Supervision::settingsChanged, this,
-            [this] { m_configFile->B_SAVE_CFG_Click(); });
-    connect(m_dispatcher.get(), &ReceiveDispatcher::enrolledUserHeard, this,
-            [this] { m_templateBackup->armTrigger(); });
-
-    // -- Enrollment and user management (enroll/):
-    connect(m_enrollment.get(), &Enrollment::deleteUserWanted, m_userDeletion.get(),
-            &UserDeletion::deleteUser, Qt::DirectConnection);
-    connect(
-        m_userDeletion.get(), &UserDeletion::targetDatagramWanted, m_templateUpload.get(),
-        [upload = m_templateUpload.get()](const QString &address, const QByteArray &datagram) {
-            upload->setDestination(address);
-            upload->TX_UDP(datagram);
-        },
-        Qt::DirectConnection);
-    connect(m_templateBackup.get(), &TemplateBackup::uploadTemplateWanted, m_templateUpload.get(),
-            &TemplateUpload::UPLOAD_TEMPLATE, Qt::DirectConnection);
-
-    // -- Synchronization and the user list window (sync/):
-    connect(m_unitUserList.get(), &UnitUserList::windowWanted, this, &F_MAIN::showUserListWindow);
-
-    // -- Configuration and diagnostics (config/, diag/):
-    connect(m_targetList.get(), &TargetList::settingsChanged, m_configFile.get(),
-            &ConfigFile::B_SAVE_CFG_Click);
-    connect(m_modeSwitch.get(), &ModeSwitch::settingsChanged, m_configFile.get(),
-            &ConfigFile::B_SAVE_CFG_Click);
-    connect(m_modeSwitch.get(), &ModeSwitch::udpPortWanted, m_startup.get(),
-            &Startup::OPEN_UDP_PORT);
+    // What the station asks of the window.
+    connect(m_station.get(), &Station::supervisionTicked, this, [this] { m_trayIcon->add(); });
+    connect(&unitUserList(), &UnitUserList::windowWanted, this, &F_MAIN::showUserListWindow);
 }
 
 void F_MAIN::connectHandlers()
@@ -223,8 +146,8 @@ void F_MAIN::connectHandlers()
     connect(INP_PASSWORD, &QLineEdit::returnPressed, this, &F_MAIN::INP_PASSWORD_KeyPress);
     connect(B_RESET_PASSWORD, &QPushButton::clicked, this, &F_MAIN::B_RESET_PASSWORD_Click);
     // Leaving the box saves, whether or not its text changed.
-    new FocusOutFilter(INP_PREFIX, m_modeSwitch.get(), [this] { INP_PREFIX_LostFocus(); });
-    new FocusOutFilter(INP_SUFFIX, m_modeSwitch.get(), [this] { INP_SUFFIX_LostFocus(); });
+    new FocusOutFilter(INP_PREFIX, &modeSwitch(), [this] { INP_PREFIX_LostFocus(); });
+    new FocusOutFilter(INP_SUFFIX, &modeSwitch(), [this] { INP_SUFFIX_LostFocus(); });
     connect(B_PING, &QPushButton::clicked, this, &F_MAIN::B_PING_Click);
     connect(B_LOAD_TST, &QPushButton::clicked, this, &F_MAIN::B_LOAD_TST_Click);
 }
@@ -232,60 +155,60 @@ void F_MAIN::connectHandlers()
 // -- Handlers of the source link (link/, log/):
 void F_MAIN::B_RECONNECT_Click()
 {
-    m_supervision->B_RECONNECT_Click();
+    supervision().B_RECONNECT_Click();
 }
 
 void F_MAIN::B_CONNECT_IP_Click()
 {
-    m_supervision->B_CONNECT_IP_Click();
+    supervision().B_CONNECT_IP_Click();
 }
 
 void F_MAIN::SW_COMM_Click(int Index)
 {
-    m_supervision->SW_COMM_Click(Index);
+    supervision().SW_COMM_Click(Index);
 }
 
 // -- Handlers of enrollment and user management (enroll/):
 void F_MAIN::B_USER_ENROLL_Click()
 {
-    m_enrollment->B_USER_ENROLL_Click();
+    enrollment().B_USER_ENROLL_Click();
 }
 
 void F_MAIN::B_USER_DELETE_Click()
 {
-    m_userDeletion->B_USER_DELETE_Click();
+    userDeletion().B_USER_DELETE_Click();
 }
 
 void F_MAIN::B_BACKUP_TO_FILE_Click()
 {
-    m_templateBackup->B_BACKUP_TO_FILE_Click();
+    templateBackup().B_BACKUP_TO_FILE_Click();
 }
 
 // -- Handlers of synchronization and the user list window (sync/):
 
 void F_MAIN::B_UPLOAD_TST_Click()
 {
-    m_templateUpload->B_UPLOAD_TST_Click();
+    templateUpload().B_UPLOAD_TST_Click();
 }
 
 void F_MAIN::B_SYNCHRONIZE_NEW_UNIT_Click()
 {
-    m_newUnitSync->B_SYNCHRONIZE_NEW_UNIT_Click();
+    newUnitSync().B_SYNCHRONIZE_NEW_UNIT_Click();
 }
 
 void F_MAIN::B_VIEW_TEMPLATES_Click()
 {
-    m_unitUserList->B_VIEW_TEMPLATES_Click();
+    unitUserList().B_VIEW_TEMPLATES_Click();
 }
 
 void F_MAIN::B_TCP_VIEW_USR_LST_Click()
 {
-    m_unitUserList->B_TCP_VIEW_USR_LST_Click();
+    unitUserList().B_TCP_VIEW_USR_LST_Click();
 }
 
 void F_MAIN::B_REQ_TMP_NO_Click()
 {
-    m_templateNumberRequest->B_REQ_TMP_NO_Click();
+    templateNumberRequest().B_REQ_TMP_NO_Click();
 }
 
 void F_MAIN::showUserListWindow()
@@ -301,72 +224,72 @@ void F_MAIN::showUserListWindow()
 
 void F_MAIN::B_SAVE_CFG_Click()
 {
-    m_configFile->B_SAVE_CFG_Click();
+    configFile().B_SAVE_CFG_Click();
 }
 
 void F_MAIN::B_EDIT_DIR_TEMPLATE_Click()
 {
-    m_configFile->B_EDIT_DIR_TEMPLATE_Click();
+    configFile().B_EDIT_DIR_TEMPLATE_Click();
 }
 
 void F_MAIN::B_IP_ADD_Click()
 {
-    m_targetList->B_IP_ADD_Click();
+    targetList().B_IP_ADD_Click();
 }
 
 void F_MAIN::B_EDIT_TERM_Click()
 {
-    m_targetList->B_EDIT_TERM_Click();
+    targetList().B_EDIT_TERM_Click();
 }
 
 void F_MAIN::B_IP_DEL_Click()
 {
-    m_targetList->B_IP_DEL_Click();
+    targetList().B_IP_DEL_Click();
 }
 
 void F_MAIN::LST_IP_Click()
 {
-    m_targetList->LST_IP_Click();
+    targetList().LST_IP_Click();
 }
 
 void F_MAIN::SW_MODE_Click(int Index)
 {
-    m_modeSwitch->SW_MODE_Click(Index);
+    modeSwitch().SW_MODE_Click(Index);
 }
 
 void F_MAIN::B_OK_PASSWORD_Click()
 {
-    m_modeSwitch->B_OK_PASSWORD_Click();
+    modeSwitch().B_OK_PASSWORD_Click();
 }
 
 void F_MAIN::INP_PASSWORD_KeyPress()
 {
-    m_modeSwitch->INP_PASSWORD_KeyPress();
+    modeSwitch().INP_PASSWORD_KeyPress();
 }
 
 void F_MAIN::B_RESET_PASSWORD_Click()
 {
-    m_modeSwitch->B_RESET_PASSWORD_Click();
+    modeSwitch().B_RESET_PASSWORD_Click();
 }
 
 void F_MAIN::INP_PREFIX_LostFocus()
 {
-    m_modeSwitch->INP_PREFIX_LostFocus();
+    modeSwitch().INP_PREFIX_LostFocus();
 }
 
 void F_MAIN::INP_SUFFIX_LostFocus()
 {
-    m_modeSwitch->INP_SUFFIX_LostFocus();
+    modeSwitch().INP_SUFFIX_LostFocus();
 }
 
 void F_MAIN::B_PING_Click()
 {
-    m_pingTest->B_PING_Click();
+    pingTest().B_PING_Click();
 }
 
 void F_MAIN::B_LOAD_TST_Click()
 {
-    m_pingTest->B_LOAD_TST_Click();
+    pingTest().B_LOAD_TST_Click();
 }
 
 void F_MAIN::AFF_LOG_MSG(const QString &LIGNE, int LINE_NUMBER)

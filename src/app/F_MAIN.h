@@ -87,26 +87,29 @@ public:
     ActivityLog &activityLog() const { return m_station->activityLog(); }
     BannerLines &bannerLines() const { return m_station->bannerLines(); }
     Waits &waits() const { return m_station->waits(); }
-    SourceSender &sender() const { return *m_sender; }
-    ReceiveDispatcher &dispatcher() const { return *m_dispatcher; }
-    Supervision &supervision() const { return *m_supervision; }
-    Banner &banner() const { return *m_banner; }
-    TemplateStore &templateStore() const { return *m_templateStore; }
-    Enrollment &enrollment() const { return *m_enrollment; }
-    UserDeletion &userDeletion() const { return *m_userDeletion; }
-    TemplateBackup &templateBackup() const { return *m_templateBackup; }
-    TemplateUpload &templateUpload() const { return *m_templateUpload; }
-    ConfigFile &configFile() const { return *m_configFile; }
-    TargetList &targetList() const { return *m_targetList; }
-    ModeSwitch &modeSwitch() const { return *m_modeSwitch; }
+    SourceSender &sender() const { return m_station->sender(); }
+    ReceiveDispatcher &dispatcher() const { return m_station->dispatcher(); }
+    Supervision &supervision() const { return m_station->supervision(); }
+    Banner &banner() const { return m_station->banner(); }
+    TemplateStore &templateStore() const { return m_station->templateStore(); }
+    Enrollment &enrollment() const { return m_station->enrollment(); }
+    UserDeletion &userDeletion() const { return m_station->userDeletion(); }
+    TemplateBackup &templateBackup() const { return m_station->templateBackup(); }
+    TemplateUpload &templateUpload() const { return m_station->templateUpload(); }
+    ConfigFile &configFile() const { return m_station->configFile(); }
+    TargetList &targetList() const { return m_station->targetList(); }
+    ModeSwitch &modeSwitch() const { return m_station->modeSwitch(); }
     Startup &startup() const { return *m_startup; }
     TrayIcon &trayIcon() const { return *m_trayIcon; }
-    UdpReceiver &udpReceiver() const { return *m_udpReceiver; }
-    KeyboardWedge &keyboardWedge() const { return *m_keyboardWedge; }
-    TemplateNumberRequest &templateNumberRequest() const { return *m_templateNumberRequest; }
-    UnitUserList &unitUserList() const { return *m_unitUserList; }
-    NewUnitSync &newUnitSync() const { return *m_newUnitSync; }
-    PingTest &pingTest() const { return *m_pingTest; }
+    UdpReceiver &udpReceiver() const { return m_station->udpReceiver(); }
+    KeyboardWedge &keyboardWedge() const { return m_station->keyboardWedge(); }
+    TemplateNumberRequest &templateNumberRequest() const
+    {
+        return m_station->templateNumberRequest();
+    }
+    UnitUserList &unitUserList() const { return m_station->unitUserList(); }
+    NewUnitSync &newUnitSync() const { return m_station->newUnitSync(); }
+    PingTest &pingTest() const { return m_station->pingTest(); }
 
     // Shortcuts to the services that almost every part uses.
     void AFF_LOG_MSG(const QString &LIGNE, int LINE_NUMBER);
@@ -298,24 +301,6 @@ private:
     // drawing draws all of it, later ones only the banner (the rest does not change).
     bool m_disabledWindowUndrawn = false;
 
-    std::unique_ptr<SourceSender> m_sender;
-    std::unique_ptr<ReceiveDispatcher> m_dispatcher;
-    std::unique_ptr<Supervision> m_supervision;
-    std::unique_ptr<Banner> m_banner;
-    std::unique_ptr<TemplateStore> m_templateStore;
-    std::unique_ptr<Enrollment> m_enrollment;
-    std::unique_ptr<UserDeletion> m_userDeletion;
-    std::unique_ptr<TemplateBackup> m_templateBackup;
-    std::unique_ptr<TemplateUpload> m_templateUpload;
-    std::unique_ptr<ConfigFile> m_configFile;
-    std::unique_ptr<TargetList> m_targetList;
-    std::unique_ptr<ModeSwitch> m_modeSwitch;
     std::unique_ptr<Startup> m_startup;
     std::unique_ptr<TrayIcon> m_trayIcon;
-    std::unique_ptr<UdpReceiver> m_udpReceiver;
-    std::unique_ptr<KeyboardWedge> m_keyboardWedge;
-    std::unique_ptr<TemplateNumberRequest> m_templateNumberRequest;
-    std::unique_ptr<UnitUserList> m_unitUserList;
-    std::unique_ptr<NewUnitSync> m_newUnitSync;
-    std::unique_ptr<PingTest> m_pingTest;
 };

@@ -147,47 +147,7 @@ void Startup::SHOW_MAIN_WINDOW()
     w.trayIcon().hideTaskbarEntry();
 }
 
-void Startup::letEventsRun()
-{
-    QCoreApplication::processEvents();
-}
-
 bool Startup::OPEN_UDP_PORT()
 {
-    QUdpSocket &socket = *w.UDP_RX;
-    const quint16 port = w.options().udpPort;
-    // Exclusive: a port that another program (or another station) holds is reported, not
-    // shared.
-    const auto bindPort = [&socket, port] {
-        return socket.bind(QHostAddress::AnyIPv4, port, QAbstractSocket::DontShareAddress);
-    };
-
-    socket.close();
-    letEventsRun();
-    bindPort();
-    letEventsRun();
-    w.ID_PAUSE(kBindSettleSeconds);
-    if (socket.state() == QAbstractSocket::BoundState || bindPort())
-        return true;
-
-    SHOW_MAIN_WINDOW();
-    w.dialogs().messageBox(QStringLiteral("ERROR: UDP PORT %1 not available !\r\n").arg(port) +
-                               socket.errorString() + portTakenAdvice(socket, port),
-                           QString(), Dialogs::Icon::None);
-    return false;
-}
-
-QString Startup::portTakenAdvice(const QUdpSocket &socket, quint16 port)
-{
-    if (socket.error() != QAbstractSocket::AddressInUseError)
-        return {};
-    QString advice = QStringLiteral("\r\n");
-    const UdpPortHolder::Process holder = UdpPortHolder::find(port);
-    if (holder.pid > 0)
-        advice += QStringLiteral("It is held by %1 (process %2).\r\n")
-                      .arg(holder.name.isEmpty() ? QStringLiteral("a program") : holder.name)
-                      .arg(holder.pid);
-    return advice + QStringLiteral("another program on this PC uses UDP port %1: close it or use "
-                                   "read mode on one station only")
-                        .arg(port);
+    return w.station().OPEN_UDP_PORT();
 }

@@ -38,9 +38,6 @@ private:
     void placeOverlays();
     void setStartHeight();
     void startTimers();
-    void letEventsRun();
-    // What holds a port that is taken, when the system tells, and what the operator can do.
-    static QString portTakenAdvice(const QUdpSocket &socket, quint16 port);
 
     F_MAIN &w;
     std::unique_ptr<SingleInstance> m_instance;

@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopedValueRollback>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include <utility>
@@ -112,7 +113,9 @@ private:
 
 void F_MAIN::bindState()
 {
-    // The state starts as the controls were laid out.
+    // The state starts as the controls were laid out. The parts already listen to it, but
+    // this is no change of theirs to act on (a port number to open, settings to save).
+    const QSignalBlocker quiet(&m_state);
     m_state.setSourceStatus(statusOfCaption(AFF_SERIAL_STATUS->text()));
     m_state.setTcpStatus(AFF_TCP_STATUS->text());
     m_state.setSerialPort(INP_SERIAL_PORT->text());

@@ -131,6 +131,10 @@ bool ConfigFile::B_SAVE_CFG_Click()
 {
     if (m_state.ID_LOAD_CFG == kTrue)
         return false; // half-loaded controls must not overwrite the file
+    // Before start-up names the folder there is nothing to save, and a file name without
+    // a folder would land wherever the program was started from.
+    if (configurationFolder().isEmpty())
+        return false;
     if (writeFile(content()))
         return true;
     m_dialogs.beep(2);

@@ -65,13 +65,8 @@ Banner::Banner(StationState &state, Dialogs &dialogs, ActivityLog &activityLog,
     : m_state(state), m_dialogs(dialogs), m_activityLog(activityLog), m_bannerLines(bannerLines)
 {
     connect(&hideTimer, &QTimer::timeout, this, &Banner::TIM_HIDE_MSG_Timer);
-    // A banner line that changes drives the banner.
-    connect(&state, &StationState::changed, this, [this](StationState::Field field) {
-        if (field == StationState::Field::BannerLine1)
-            AFF_MSG_Change(0);
-        else if (field == StationState::Field::BannerLine2)
-            AFF_MSG_Change(1);
-    });
+    // A banner line that changes drives the banner, once the line is shown.
+    connect(&bannerLines, &BannerLines::lineChanged, this, &Banner::AFF_MSG_Change);
 }
 
 void Banner::AFF_MSG_Change(int Index)

@@ -49,6 +49,8 @@ bool ActivityLog::WRITE_LOG(const QString &text)
 {
     if (!m_state.logging())
         return true;
+    if (m_state.configFolder().isEmpty())
+        return false; // no folder yet: never a file wherever the program was started from
     // The date and time are read once, so a line written on the stroke of midnight goes
     // to the file of the day its time stamp names.
     const QDateTime now = m_clock.now();

@@ -20,5 +20,9 @@ void BannerLines::setLine(int element, const QString &text)
 {
     // Writing the text a line already holds is not a change: the banner is neither
     // restarted nor logged again (bulk collection writes the same line per chunk).
+    if (m_state.bannerLine(element) == text)
+        return;
     m_state.setBannerLine(element, text);
+    if (element <= 1)
+        emit lineChanged(element);
 }

@@ -69,9 +69,9 @@ private slots:
 
     void openingThePortGreetsTheUnitOnceAndTheAnswerEndsTheWait()
     {
-        QSignalSpy ticked(s->supervision.get(), &Supervision::ticked);
-        QSignalSpy greeting(s->supervision.get(), &Supervision::greetingWanted);
-        QSignalSpy saved(s->supervision.get(), &Supervision::settingsChanged);
+        QSignalSpy ticked(s->supervision, &Supervision::ticked);
+        QSignalSpy greeting(s->supervision, &Supervision::greetingWanted);
+        QSignalSpy saved(s->supervision, &Supervision::settingsChanged);
         QVERIFY(openPort());
         QCOMPARE(saved.count(), 1); // the typed port number
         QCOMPARE(ticked.count(), 1);
@@ -94,8 +94,8 @@ private slots:
     void reconnectClosesThePortAndTheNextTickGreetsAgain()
     {
         QVERIFY(openPort());
-        QSignalSpy greeting(s->supervision.get(), &Supervision::greetingWanted);
-        QSignalSpy saved(s->supervision.get(), &Supervision::settingsChanged);
+        QSignalSpy greeting(s->supervision, &Supervision::greetingWanted);
+        QSignalSpy saved(s->supervision, &Supervision::settingsChanged);
         s->supervision->B_RECONNECT_Click();
         QCOMPARE(state().serialPort(), QStringLiteral("1"));
         QCOMPARE(saved.count(), 2); // two changes of the port number
@@ -110,7 +110,7 @@ private slots:
     void aPortThatDoesNotOpenWantsTheWindow()
     {
         QSignalSpy wanted(&state(), &StationState::windowWanted);
-        QSignalSpy greeting(s->supervision.get(), &Supervision::greetingWanted);
+        QSignalSpy greeting(s->supervision, &Supervision::greetingWanted);
         state().setSelectedLink(StationState::Link::Serial);
         state().setSerialPort(QStringLiteral("1")); // no COM1 in the folder, no device
         s->supervision->TIM_SERIAL_CONNECT_Timer();
@@ -161,8 +161,8 @@ private slots:
         QFETCH(bool, enroll);
         QVERIFY(openPort());
         state().setMode(enroll ? StationState::Mode::Enroll : StationState::Mode::Read);
-        QSignalSpy backup(s->dispatcher.get(), &ReceiveDispatcher::enrolledUserHeard);
-        QSignalSpy recognised(s->dispatcher.get(), &ReceiveDispatcher::userRecognised);
+        QSignalSpy backup(s->dispatcher, &ReceiveDispatcher::enrolledUserHeard);
+        QSignalSpy recognised(s->dispatcher, &ReceiveDispatcher::userRecognised);
         state().setUserText(QStringLiteral("777")); // typed before the unit spoke
         QSignalSpy changed(&state(), &StationState::changed);
         const auto userTextChanges = [&changed] {

@@ -13,9 +13,8 @@
 #include <QTemporaryDir>
 #include <memory>
 
-// A station without a window, in a temporary folder, with the source-link parts built on it
-// as the window builds them. The station's timers are not started: a test calls the
-// handlers itself.
+// A station without a window, in a temporary folder, with its source-link parts at hand. The
+// station's timers are not started: a test calls the handlers itself.
 class HeadlessLinkStation
 {
 public:
@@ -28,18 +27,11 @@ public:
         options.serialDeviceFolder = folder + QStringLiteral("dev/");
         options.serialLockFolder = folder + QStringLiteral("lock/");
         station = std::make_unique<Station>(options, StationPlatform{clock, dialogs});
-        Station &s = *station;
-        sender = std::make_unique<SourceSender>(s.state(), s.activityLog(), s.serial(), s.tcp());
-        dispatcher =
-            std::make_unique<ReceiveDispatcher>(s.state(), s.activityLog(), s.bannerLines(),
-                                                s.waits(), s.serial(), s.tcp(), s.serialRxTimer());
-        supervision = std::make_unique<Supervision>(s.state(), s.options(), s.clock(),
-                                                    s.activityLog(), s.bannerLines(), s.waits(),
-                                                    s.serial(), s.tcp(), s.serialConnectTimer());
-        banner = std::make_unique<Banner>(s.state(), s.dialogs(), s.activityLog(), s.bannerLines(),
-                                          s.hideMessageTimer());
-        wedge = std::make_unique<KeyboardWedge>(s.state(), s.clock(), s.activityLog(),
-                                                s.bannerLines(), *dispatcher);
+        sender = &station->sender();
+        dispatcher = &station->dispatcher();
+        supervision = &station->supervision();
+        banner = &station->banner();
+        wedge = &station->keyboardWedge();
         wedge->setKeyboardOutput(&keyboard);
         state().setConfigFolder(folder);
         state().TRELVANE_LOAD = ReceiveDispatcher::kDispatchFrames;
@@ -53,9 +45,10 @@ public:
     ScriptedDialogs dialogs;
     ScriptedKeyboard keyboard;
     std::unique_ptr<Station> station;
-    std::unique_ptr<SourceSender> sender;
-    std::unique_ptr<ReceiveDispatcher> dispatcher;
-    std::unique_ptr<Supervision> supervision;
-    std::unique_ptr<Banner> banner;
-    std::unique_ptr<KeyboardWedge> wedge;
+    // The station's own source-link parts.
+    SourceSender *sender = nullptr;
+    ReceiveDispatcher *dispatcher = nullptr;
+    Supervision *supervision = nullptr;
+    Banner *banner = nullptr;
+    KeyboardWedge *wedge = nullptr;
 };
