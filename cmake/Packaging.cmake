@@ -18,6 +18,7 @@ set(pkgdoc /usr/share/doc/trelvane-enrollment)
 
 install(TARGETS TrelvaneEnrollment RUNTIME DESTINATION ${TRELVANE_PROGRAM_FOLDER})
 install(TARGETS trelvane-unit RUNTIME DESTINATION /usr/bin)
+install(TARGETS trelvane-station RUNTIME DESTINATION /usr/bin)
 install(FILES ${pkgsrc}/trelvane-enrollment.desktop DESTINATION /usr/share/applications)
 install(FILES ${pkgsrc}/trelvane-enrollment.svg
         DESTINATION /usr/share/icons/hicolor/scalable/apps)

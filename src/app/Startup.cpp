@@ -1,7 +1,7 @@
 #include "app/Startup.h"
 
 #include "app/F_MAIN.h"
-#include "app/SingleInstance.h"
+#include "station/SingleInstance.h"
 #include "app/TrayIcon.h"
 #include "config/ConfigFile.h"
 #include "config/ModeSwitch.h"

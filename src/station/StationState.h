@@ -261,10 +261,10 @@ private:
 
     LinkStatus m_sourceStatus = LinkStatus::Disconnected;
     QString m_sourceStatusDetail;
-    QString m_tcpStatus;
+    QString m_tcpStatus = QStringLiteral("Disconnect");
     Link m_selectedLink = Link::None;
-    QString m_serialPort;
-    QString m_tcpAddress;
+    QString m_serialPort = QStringLiteral("0"); // no port until one is typed
+    QString m_tcpAddress = QStringLiteral("127.0.0.1");
     bool m_handshakePending = false;
     Mode m_mode = Mode::None;
     bool m_passwordPrompt = false;
@@ -272,7 +272,7 @@ private:
     QString m_passwordText;
     QString m_userText;
     bool m_backupArmed = false;
-    QString m_quality;
+    QString m_quality = QStringLiteral("0");
     std::array<QString, 3> m_bannerLines;
     bool m_bannerShown = false;
     int m_bannerPicture = -1;

@@ -1,4 +1,4 @@
-#include "app/SingleInstance.h"
+#include "station/SingleInstance.h"
 #include "app/Startup.h"
 #include "app/TrayIcon.h"
 #include "config/ConfigFile.h"
