@@ -45,7 +45,8 @@ constexpr int kLinkWaitMs = 8000;        // the port opens on a tick, the unit a
 constexpr int kOperationWaitMs = 180000; // an enrollment with its uploads, a deletion
 constexpr int kTcpWaitMs = 10000;
 
-const QString kCommunicationError = QStringLiteral("Communication Error with Trelvane source unit.");
+const QString kCommunicationError =
+    QStringLiteral("Communication Error with Trelvane source unit.");
 
 // Serves events until done() says so or the time is up.
 bool waitUntil(const std::function<bool()> &done, int ms)
@@ -67,9 +68,8 @@ public:
         : m_command(command), m_station(station), m_state(station.state()), m_dialogs(dialogs),
           m_out(out), m_err(err), m_results(out, command.json)
     {
-        QObject::connect(&station.bannerLines(), &BannerLines::lineChanged, [this] {
-            ++m_bannerSteps;
-        });
+        QObject::connect(&station.bannerLines(), &BannerLines::lineChanged,
+                         [this] { ++m_bannerSteps; });
         QObject::connect(&m_state, &StationState::changed, [this](StationState::Field field) {
             if (field == StationState::Field::Quality && m_state.quality() != QLatin1String("0"))
                 m_lastQuality = m_state.quality();
@@ -146,8 +146,7 @@ private:
     // Runs a handler that either refuses (a box, nothing on the banner) or starts an
     // operation, then waits for the banner to say how it ended.
     enum class Outcome { Refused, Done, Failed, NoAnswer };
-    Outcome operate(const std::function<void()> &handler,
-                    const std::function<bool()> &done)
+    Outcome operate(const std::function<void()> &handler, const std::function<bool()> &done)
     {
         const int stepsBefore = m_bannerSteps;
         handler();
@@ -204,14 +203,14 @@ private:
         if (!waitForLink())
             return ExitCode::NoAnswer;
         m_state.setUserText(m_command.user);
-        const QString deleted = QStringLiteral("User ") + m_command.user + QStringLiteral(" deleted");
-        const Outcome outcome =
-            operate([this] { m_station.userDeletion().B_USER_DELETE_Click(); },
-                    [this, deleted] {
-                        const QString line = m_state.bannerLine(0);
-                        return line == deleted ||
-                               line.toUpper().contains(QLatin1String("DOES NOT EXIST"));
-                    });
+        const QString deleted =
+            QStringLiteral("User ") + m_command.user + QStringLiteral(" deleted");
+        const Outcome outcome = operate(
+            [this] { m_station.userDeletion().B_USER_DELETE_Click(); },
+            [this, deleted] {
+                const QString line = m_state.bannerLine(0);
+                return line == deleted || line.toUpper().contains(QLatin1String("DOES NOT EXIST"));
+            });
         if (outcome == Outcome::Done)
             writeOperation(QStringLiteral("delete"), QString());
         return exitCodeOf(outcome);
@@ -243,8 +242,10 @@ private:
             m_station.supervision().B_CONNECT_IP_Click();
             m_state.setTcpStatus(QString());
             const bool answered = waitUntil(
-                [this] { return !m_state.tcpStatus().isEmpty() &&
-                                m_state.tcpStatus() != QLatin1String("Disconnect"); },
+                [this] {
+                    return !m_state.tcpStatus().isEmpty() &&
+                           m_state.tcpStatus() != QLatin1String("Disconnect");
+                },
                 kTcpWaitMs);
             if (!answered || m_state.tcpStatus() != captionOf(LinkStatus::Connected)) {
                 m_err << "trelvane-station: unit " << m_command.unit << " did not answer on TCP: "
@@ -340,8 +341,7 @@ void onStopSignal(int)
 ExitCode HeadlessRun::read()
 {
     m_state.setMode(StationState::Mode::Read);
-    if (m_station.udpRx().state() != QAbstractSocket::BoundState &&
-        !m_station.OPEN_UDP_PORT())
+    if (m_station.udpRx().state() != QAbstractSocket::BoundState && !m_station.OPEN_UDP_PORT())
         return ExitCode::Failed;
     m_station.keyboardWedge().readModeEntered();
     QObject::connect(&m_state, &StationState::changed, [this](StationState::Field field) {
@@ -405,9 +405,9 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("trelvane-station"));
 
     StationOptions options;
-    options.programFolder = QDir::toNativeSeparators(command.folder.isEmpty()
-                                                         ? QCoreApplication::applicationDirPath()
-                                                         : folderInfo.absoluteFilePath());
+    options.programFolder =
+        QDir::toNativeSeparators(command.folder.isEmpty() ? QCoreApplication::applicationDirPath()
+                                                          : folderInfo.absoluteFilePath());
     const QString folder = ConfigFile::withTrailingSeparator(options.programFolder);
     SingleInstance instance(folder);
     if (!instance.acquire()) {
