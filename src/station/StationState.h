@@ -221,7 +221,7 @@ public:
 
     // Form-level variables.
     QByteArray RX_SCORE;
-    qint16 TRELVANE_LOAD = 0; // -1: bulk collection, 0: frame dispatch
+    qint16 TRELVANE_LOAD = 0; // True (-1): frame dispatch; 0: bulk collection
     QByteArray RX_EMPREINTE;
     QString ID_IP;
     qint16 ID_LOAD_CFG = 0;
