@@ -9,7 +9,6 @@
 #include "link/SerialLink.h"
 #include "link/Supervision.h"
 #include "platform/Dialogs.h"
-#include "platform/UdpPortHolder.h"
 
 #include <QCoreApplication>
 #include <QGroupBox>
@@ -22,7 +21,6 @@
 namespace {
 
 constexpr double kTwipsPerInch = 1440.0;
-constexpr double kBindSettleSeconds = 0.2;
 
 } // namespace
 

@@ -6,7 +6,6 @@
 #include <memory>
 
 class F_MAIN;
-class QUdpSocket;
 class SingleInstance;
 
 // The life of the main window: start-up, minimising into the tray, the close question, and
