@@ -78,8 +78,9 @@ bool backupToThreeTargets()
     const double wall = timer.nsecsElapsed() / 1e9;
     const double inWaits = s.clock.secondsInWaits();
 
+    // The three targets share each upload's pauses.
     const double design =
-        (kTemplates + 1) * kReplyWait + kPasses * (kTemplates * 3 * kUploadPauses + kPassPause);
+        (kTemplates + 1) * kReplyWait + kPasses * (kTemplates * kUploadPauses + kPassPause);
     report("Backup of 1 user with 3 templates, synchronized to 3 targets:", wall, design, inWaits);
     const int stored = s.w->templateStore().list(QStringLiteral("12345")).size();
     int received = 0;

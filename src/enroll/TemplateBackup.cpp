@@ -139,15 +139,16 @@ QString TemplateBackup::takeQualityText()
 void TemplateBackup::synchronize(const QString &userText)
 {
     // Everything the store holds for the user goes out, including files from an earlier,
-    // larger set, and files stored before a fetch that brought nothing.
+    // larger set, and files stored before a fetch that brought nothing. Each file goes to
+    // all ticked targets at once: a site with ten targets waits no longer than one with one.
     TemplateStore &store = m_templateStore;
     for (int pass = 0; pass < kSynchronizePasses; ++pass) {
         const QStringList names = store.list(userText);
         const QStringList targets = tickedAddresses();
-        for (const QString &name : names)
-            for (const QString &target : targets)
+        if (!targets.isEmpty())
+            for (const QString &name : names)
                 emit uploadTemplateWanted(TemplateStore::userOf(name), store.folder() + name,
-                                          target, QStringLiteral("Synchronize template(s)"),
+                                          targets, QStringLiteral("Synchronize template(s)"),
                                           TemplateStore::templateNumberOf(name));
         m_waits.ID_PAUSE(kAfterPass);
     }

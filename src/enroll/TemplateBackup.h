@@ -15,7 +15,7 @@ class TemplateStore;
 class Waits;
 
 // Fetches one user's templates from the source unit into the template store, then uploads
-// every stored template of that user to every ticked target unit, three times over.
+// every stored template of that user to all ticked target units together, three times over.
 //
 // A backup serves events while it waits for the unit, so a click, the backup trigger or
 // another caller may ask for a backup while one runs. Backups never nest (they share the
@@ -51,10 +51,10 @@ public:
     bool isRunning() const { return m_running; }
 
 signals:
-    // Uploads one stored template to one target unit, at once and in full (the upload's
-    // pauses are part of the backup's pace).
+    // Uploads one stored template to each of the target units, at once and in full (the
+    // upload's pauses are part of the backup's pace).
     void uploadTemplateWanted(const QString &user, const QString &templatePath,
-                              const QString &target, const QString &description,
+                              const QStringList &targets, const QString &description,
                               int templateNumber);
 
 private:

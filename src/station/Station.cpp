@@ -185,7 +185,7 @@ void Station::wireParts()
         },
         Qt::DirectConnection);
     connect(m_templateBackup.get(), &TemplateBackup::uploadTemplateWanted, m_templateUpload.get(),
-            &TemplateUpload::UPLOAD_TEMPLATE, Qt::DirectConnection);
+            &TemplateUpload::uploadToTargets, Qt::DirectConnection);
 
     connect(m_targetList.get(), &TargetList::settingsChanged, m_configFile.get(),
             &ConfigFile::B_SAVE_CFG_Click, Qt::DirectConnection);

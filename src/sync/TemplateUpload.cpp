@@ -15,6 +15,7 @@
 #include <QRegularExpression>
 #include <QUdpSocket>
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -82,32 +83,97 @@ void TemplateUpload::setDestination(const QString &host)
 bool TemplateUpload::TX_UDP(const QByteArray &datagram)
 {
     const std::optional<QHostAddress> address = resolve(m_remoteHost);
-    if (!address || m_remotePort == 0)
+    return address && sendDatagram(*address, datagram);
+}
+
+bool TemplateUpload::sendDatagram(const QHostAddress &address, const QByteArray &datagram)
+{
+    if (m_remotePort == 0)
         return false;
-    if (m_udpTx.writeDatagram(datagram, *address, m_remotePort) != datagram.size())
+    if (m_udpTx.writeDatagram(datagram, address, m_remotePort) != datagram.size())
         return false;
     m_log.WRITE_LOG(QStringLiteral("TX_UDP[") + m_remoteHost + QStringLiteral("]: ") +
                     TRACE_TEXT(datagram));
     return true;
 }
 
-bool TemplateUpload::sendOnRoute(bool sourceLink, const QByteArray &message)
+bool TemplateUpload::sendTo(const Destination &destination, const QByteArray &message)
 {
-    return sourceLink ? m_sender.TX_SOURCE(message) : TX_UDP(message);
+    setDestination(destination.target);
+    if (destination.sourceLink)
+        return m_sender.TX_SOURCE(message);
+    return destination.address && sendDatagram(*destination.address, message);
+}
+
+bool TemplateUpload::sendToAll(QList<Destination> &destinations, const QByteArray &message)
+{
+    // The source link goes last at each step: a write to a busy serial line may take a
+    // while, and the step's datagrams must not wait behind it.
+    bool anyLeft = false;
+    for (const bool sourceLinkTurn : {false, true}) {
+        for (Destination &destination : destinations) {
+            if (destination.failed || destination.sourceLink != sourceLinkTurn)
+                continue;
+            destination.failed = !sendTo(destination, message);
+            anyLeft = anyLeft || !destination.failed;
+        }
+    }
+    return anyLeft;
+}
+
+QList<QList<TemplateUpload::Destination>>
+TemplateUpload::sequencesFor(const QStringList &targets) const
+{
+    // Each name is resolved once, before the first pause: a slow or failing lookup of one
+    // target must not stretch the pauses the others get between their pieces.
+    QList<QList<Destination>> sequences;
+    QList<QStringList> unitsOfSequence;
+    for (const QString &target : targets) {
+        Destination destination;
+        destination.target = target;
+        destination.sourceLink = target.toUpper().contains(QStringLiteral("COM"));
+        if (!destination.sourceLink)
+            destination.address = resolve(target);
+        // Whatever is left with no address reaches no unit, so it shares a sequence with any.
+        QString unit;
+        if (destination.sourceLink)
+            unit = QStringLiteral("source link");
+        else if (destination.address)
+            unit = destination.address->toString();
+        // The first sequence that does not serve this unit yet takes it.
+        qsizetype free = 0;
+        while (free < sequences.size() && !unit.isEmpty() && unitsOfSequence[free].contains(unit))
+            ++free;
+        if (free == sequences.size()) {
+            sequences.append(QList<Destination>());
+            unitsOfSequence.append(QStringList());
+        }
+        sequences[free].append(destination);
+        unitsOfSequence[free].append(unit);
+    }
+    return sequences;
 }
 
 bool TemplateUpload::UPLOAD_TEMPLATE(const QString &user, const QString &templatePath,
                                      const QString &target, const QString &description,
                                      int templateNumber)
 {
+    return uploadToTargets(user, templatePath, QStringList{target}, description, templateNumber) ==
+           1;
+}
+
+int TemplateUpload::uploadToTargets(const QString &user, const QString &templatePath,
+                                    const QStringList &targets, const QString &description,
+                                    int templateNumber)
+{
     const double userNumber = numericValue(user);
-    if (userNumber == 0)
-        return false;
+    if (userNumber == 0 || targets.isEmpty())
+        return 0;
     // A number that 4 bytes cannot carry (above 4294967295, fractional, negative) would
     // reach the target as some other user: nothing at all is sent for it.
     const std::optional<QByteArray> userBytes = USER_NUMBER_TO_BYTES(userNumber);
     if (!userBytes)
-        return false;
+        return 0;
 
     // Always a file path: the templates folder has no drive letter to recognise it by. The
     // file is read before anything is sent: a unit that got the two headers takes the next
@@ -118,33 +184,53 @@ bool TemplateUpload::UPLOAD_TEMPLATE(const QString &user, const QString &templat
     if (!data) {
         m_log.WRITE_LOG(QStringLiteral("Template file not sent: ") + templatePath +
                         QStringLiteral(": ") + reason);
-        return false;
+        return 0;
     }
 
-    const bool sourceLink = target.toUpper().contains(QStringLiteral("COM"));
-    setDestination(target);
+    int delivered = 0;
+    for (QList<Destination> &sequence : sequencesFor(targets))
+        delivered += uploadTogether(sequence, user, *userBytes, *data, description, templateNumber);
+    return delivered;
+}
 
-    const QByteArray header = Frame::uploadAnnounce(*userBytes, templateNumber == 1);
+int TemplateUpload::uploadTogether(QList<Destination> &destinations, const QString &user,
+                                   const QByteArray &userBytes, const QByteArray &data,
+                                   const QString &description, int templateNumber)
+{
     m_waits.ID_PAUSE(kBeforeHeader);
-    if (!sendOnRoute(sourceLink, header))
-        return false;
+    if (!sendToAll(destinations, Frame::uploadAnnounce(userBytes, templateNumber == 1)))
+        return 0;
     m_waits.ID_PAUSE(kAfterHeader);
-    if (!sendOnRoute(sourceLink, Frame::uploadDataHeader()))
-        return false;
+    if (!sendToAll(destinations, Frame::uploadDataHeader()))
+        return 0;
     m_waits.ID_PAUSE(kAfterSecondHeader);
-
-    if (!sendOnRoute(sourceLink, *data))
-        return false;
+    if (!sendToAll(destinations, data))
+        return 0;
     m_waits.ID_PAUSE(kAfterData);
 
+    showUpload(destinations, user, description, templateNumber);
+    if (!sendToAll(destinations, Frame::trailer(data)))
+        return 0;
+    m_waits.ID_PAUSE(kAfterTrailer);
+    return int(std::count_if(destinations.cbegin(), destinations.cend(),
+                             [](const Destination &d) { return !d.failed; }));
+}
+
+void TemplateUpload::showUpload(const QList<Destination> &destinations, const QString &user,
+                                const QString &description, int templateNumber)
+{
+    QStringList served;
+    for (const Destination &destination : destinations)
+        if (!destination.failed)
+            served.append(destination.target);
     m_banner.AFF_LOG_MSG(QStringLiteral("Upload user #") + user + QStringLiteral(" template #") +
                              QString::number(templateNumber),
                          1);
-    m_banner.AFF_LOG_MSG(QStringLiteral(" to ") + target + QLatin1Char(' ') + description, 2);
-    if (!sendOnRoute(sourceLink, Frame::trailer(*data)))
-        return false;
-    m_waits.ID_PAUSE(kAfterTrailer);
-    return true;
+    if (served.size() == 1)
+        m_banner.AFF_LOG_MSG(
+            QStringLiteral(" to ") + served.first() + QLatin1Char(' ') + description, 2);
+    else
+        m_banner.AFF_LOG_MSG(QStringLiteral(" to %1 target units").arg(served.size()), 2);
 }
 
 void TemplateUpload::B_UPLOAD_TST_Click()

@@ -105,7 +105,7 @@ private slots:
     void fetchKeepsOnlyTemplatePartsAndUploadsThemThreeTimes();
     void eachWrittenTemplateIsAnnouncedWithItsPathAndAFailedWriteIsNot_data();
     void eachWrittenTemplateIsAnnouncedWithItsPathAndAFailedWriteIsNot();
-    void olderTemplatesBeyondTheFetchedOnesStayAndAreUploadedToEachTargetInTurn();
+    void olderTemplatesBeyondTheFetchedOnesStayAndAreUploadedToEveryTarget();
     void silentUnitWritesNothingButStoredTemplatesAreStillUploaded();
     void qualityScoreIsShownOnceAndThenCleared();
     void userTextWithoutNumericValueDoesNothing_data();
@@ -203,7 +203,7 @@ void TemplateBackupTest::eachWrittenTemplateIsAnnouncedWithItsPathAndAFailedWrit
     QCOMPARE(QFile::exists(s.store().path(QStringLiteral("12345"), 2)), folderPresent);
 }
 
-void TemplateBackupTest::olderTemplatesBeyondTheFetchedOnesStayAndAreUploadedToEachTargetInTurn()
+void TemplateBackupTest::olderTemplatesBeyondTheFetchedOnesStayAndAreUploadedToEveryTarget()
 {
     DatagramListener first;
     QVERIFY(first.bind(QHostAddress(QStringLiteral("127.0.0.1"))));
@@ -228,15 +228,16 @@ void TemplateBackupTest::olderTemplatesBeyondTheFetchedOnesStayAndAreUploadedToE
     for (DatagramListener *target : {&first, &second})
         QCOMPARE(uploadedData(target->take(36)), onePass + onePass + onePass);
 
-    // Each file goes to every ticked target before the next file.
+    // Each piece of an upload goes to every ticked target, first to last, before the pause
+    // that follows it; each file goes to every target before the next file.
     QStringList hosts;
     for (const QString &l : s.f.logLines())
         if (l.contains(QStringLiteral("TX_UDP[")))
             hosts.append(l.section(QLatin1Char('['), 1, 1).section(QLatin1Char(']'), 0, 0));
     QCOMPARE(hosts.size(), 72);
-    for (int upload = 0; upload < 18; ++upload)
-        QCOMPARE(hosts[upload * 4],
-                 upload % 2 ? QStringLiteral("127.0.0.2") : QStringLiteral("127.0.0.1"));
+    for (int datagram = 0; datagram < 72; ++datagram)
+        QCOMPARE(hosts[datagram],
+                 datagram % 2 ? QStringLiteral("127.0.0.2") : QStringLiteral("127.0.0.1"));
 }
 
 void TemplateBackupTest::silentUnitWritesNothingButStoredTemplatesAreStillUploaded()
