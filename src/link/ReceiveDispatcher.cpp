@@ -9,7 +9,7 @@
 #include "log/BannerLines.h"
 #include "log/Waits.h"
 #include "station/StationState.h"
-#include "util/TextNumber.h"
+#include "util/UserNumber.h"
 
 #include <QTimer>
 
@@ -132,7 +132,7 @@ void ReceiveDispatcher::dispatch(const QByteArray &b)
 
 void ReceiveDispatcher::userFrame(const QByteArray &userBytes)
 {
-    const QString user = BYTES_TO_USER_NUMBER(userBytes);
+    const QString user = UserNumber::fromBytes(userBytes).text();
     // Emptied first: the number changes even when the same user is heard again.
     m_state.setUserText(QString());
     m_state.setUserText(user);
