@@ -119,10 +119,10 @@ QString checkArguments(StationCommandLine &result, const QStringList &words, boo
 
 bool StationCommandLine::isUserNumber(const QString &text)
 {
-    // Stricter than the window, which reads the number at the start of "12abc" or " 7" and
-    // keeps the rest in the file names: there the operator sees what was typed and what the
-    // banner then names. A script's argument has no one watching, so only a text that is
-    // nothing but the number's digits is taken.
+    // Stricter than the user field, which takes the number at the start of "12abc" or " 7"
+    // and names the files after the whole text: there the operator sees the text in the
+    // field and the banner, and what the number left out. A script's argument has no
+    // operator to see what was dropped, so it must be the number's digits and nothing else.
     if (text.isEmpty() || text.size() > kMaxUserDigits)
         return false;
     for (const QChar c : text)

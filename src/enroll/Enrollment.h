@@ -36,7 +36,8 @@ public:
     // dead link simply gives no answer.
     void SOURCE_COMMAND(const UserNumber &user, const QString &command);
     // The same for a user given as text, and "INIT" (the handshake, for any text whose
-    // numeric value is not 0). A text the operator could not enter does nothing.
+    // numeric value is not 0). A text the user field refuses (UserNumber::fromOperatorText)
+    // sends nothing.
     void SOURCE_COMMAND(const QString &userText, const QString &command);
 
     void B_USER_ENROLL_Click();

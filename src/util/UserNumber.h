@@ -14,8 +14,9 @@ class UserNumber
 {
 public:
     // A text whose number at its start (see numericValue) is a whole number from 1 to
-    // 4294967295, whatever follows it: "12abc" is user 12, named "12abc". The rule of the
-    // template store's callers, which never name files by what they are given.
+    // 4294967295, whatever follows it: "12abc" is user 12, named "12abc". For texts that
+    // were not typed into the user field (a line of a unit's user list, a file name), where
+    // only the number is checked.
     static std::optional<UserNumber> fromNumberAtStart(const QString &text);
     // What the operator typed: the rule above, and none of the characters a template file
     // name must not hold (a path separator, a drive colon, a control character, a file name
