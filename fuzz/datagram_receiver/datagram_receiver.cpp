@@ -33,28 +33,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const std::string bytes = input.ConsumeRandomLengthString(70000);
         const QByteArray datagram(bytes.data(), qsizetype(bytes.size()));
         const Datagram::Kind kind = Datagram::classify(datagram);
-        const QString user = Datagram::userText(datagram);
-        FUZZ_CHECK(datagram.size() < Datagram::kFramedMinimum ? user.isEmpty()
-                                                              : isDecimalUser(user));
+        const std::optional<UserNumber> user = Datagram::user(datagram);
+        FUZZ_CHECK(datagram.size() < Datagram::kFramedMinimum ? !user
+                                                              : isDecimalUser(user->text()));
 
         const ReceiveDecision decision = receiveDatagram(state, datagram);
         FUZZ_CHECK(decision.kind == kind);
-        if (!decision.deleteUserText.isEmpty()) {
+        if (decision.deleteUser) {
             FUZZ_CHECK(kind == Datagram::Kind::DeleteUser);
-            FUZZ_CHECK(isDecimalUser(decision.deleteUserText));
-            FUZZ_CHECK(decision.deleteUserText != QLatin1String("0"));
+            FUZZ_CHECK(isDecimalUser(decision.deleteUser->text()));
+            FUZZ_CHECK(decision.deleteUser->text() != QLatin1String("0"));
         }
         if (decision.write) {
             FUZZ_CHECK(kind == Datagram::Kind::DataTrailer);
-            FUZZ_CHECK(isDecimalUser(decision.write->userText));
-            FUZZ_CHECK(decision.write->userText != Datagram::kSecondHeaderUser);
-            FUZZ_CHECK(decision.write->userText != QLatin1String("0"));
+            FUZZ_CHECK(isDecimalUser(decision.write->user.text()));
+            FUZZ_CHECK(decision.write->user.value() != Datagram::kSecondHeaderUser);
+            FUZZ_CHECK(decision.write->user.text() != QLatin1String("0"));
             FUZZ_CHECK(decision.write->bytes.size() <= kLargestTemplate);
             FUZZ_CHECK(decision.write->templateNumber >= 1);
             FUZZ_CHECK(decision.write->bytes.size() > Datagram::kLongestNonData);
         }
         FUZZ_CHECK(state.templateNumber >= 0 && state.templateNumber <= kLastTemplateNumber);
-        FUZZ_CHECK(state.userNumber.isEmpty() || isDecimalUser(state.userNumber));
+        FUZZ_CHECK(!state.user || isDecimalUser(state.user->text()));
     }
     return 0;
 }

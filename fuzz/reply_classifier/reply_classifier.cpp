@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const auto at = [&b](qsizetype position) { return quint8(b[position - 1]); };
     switch (reply.kind) {
     case ReplyClassifier::Kind::None:
-        FUZZ_CHECK(reply.userBytes.isEmpty());
+        FUZZ_CHECK(!reply.user);
         break;
     case ReplyClassifier::Kind::Quality:
         FUZZ_CHECK(b.size() >= 7 && at(2) == 0x05 && at(b.size() - 2) == 0x62);
@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         break;
     case ReplyClassifier::Kind::User:
         FUZZ_CHECK(b.size() >= 13 && at(2) == 0x11 && at(11) == 0x61 && at(13) == 0x0A);
-        FUZZ_CHECK(reply.userBytes == b.mid(2, 4));
+        FUZZ_CHECK(reply.user && reply.user->bytes() == b.mid(2, 4));
         break;
     case ReplyClassifier::Kind::Deleted:
         FUZZ_CHECK(b.size() >= 13 && at(2) == 0x16 && (at(11) == 0x61 || at(11) == 0x69));

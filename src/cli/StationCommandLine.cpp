@@ -1,8 +1,7 @@
 #include "cli/StationCommandLine.h"
 
 #include "cli/PlainText.h"
-#include "util/NumericValue.h"
-#include "util/TextNumber.h"
+#include "util/UserNumber.h"
 
 #include <array>
 
@@ -120,14 +119,16 @@ QString checkArguments(StationCommandLine &result, const QStringList &words, boo
 
 bool StationCommandLine::isUserNumber(const QString &text)
 {
+    // Stricter than the user field, which takes the number at the start of "12abc" or " 7"
+    // and names the files after the whole text: there the operator sees the text in the
+    // field and the banner, and what the number left out. A script's argument has no
+    // operator to see what was dropped, so it must be the number's digits and nothing else.
     if (text.isEmpty() || text.size() > kMaxUserDigits)
         return false;
     for (const QChar c : text)
         if (c < u'0' || c > u'9')
             return false;
-    // The window's own rule on what remains: a whole number from 1 to 4294967295.
-    const double value = numericValue(text);
-    return value >= 1 && value <= kMaxUserNumber && isWholeNumber(value);
+    return UserNumber::fromOperatorText(text).has_value();
 }
 
 bool StationCommandLine::isUnitName(const QString &text)

@@ -1,10 +1,13 @@
 #pragma once
 
 #include "station/StationState.h"
+#include "util/UserNumber.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+
+#include <optional>
 
 class BannerLines;
 class Dialogs;
@@ -25,24 +28,24 @@ public:
     // True, after telling the operator why, when no command may be sent: the link is not
     // "Connected", or the user text holds no usable user number.
     bool USER_ENTRY_ERROR();
+    // The same check, giving the user the text names (UserNumber::fromOperatorText) when a
+    // command may be sent, nothing after the operator was told why not.
+    std::optional<UserNumber> enteredUser();
 
-    // Sends the command "ADD", "DEL", "INIT" or "LOAD" for the user given as decimal text.
-    // Does nothing for a text whose numeric value is 0 or cannot be carried in 4 bytes, or
-    // that holds a character no template file name may hold (see isUsableUserText).
-    // Send failures are ignored: a dead link simply gives no answer.
+    // Sends the command "ADD", "DEL" or "LOAD" for the user. Send failures are ignored: a
+    // dead link simply gives no answer.
+    void SOURCE_COMMAND(const UserNumber &user, const QString &command);
+    // The same for a user given as text, and "INIT" (the handshake, for any text whose
+    // numeric value is not 0). A text the user field refuses (UserNumber::fromOperatorText)
+    // sends nothing.
     void SOURCE_COMMAND(const QString &userText, const QString &command);
 
     void B_USER_ENROLL_Click();
 
-    // True when the text may name template files and be sent: a whole number from 1 to
-    // 4294967295 at its start, and no character that is a path separator, a drive colon,
-    // a control character or a file name pattern.
-    static bool isUsableUserText(const QString &userText);
-
 signals:
     // The "DEL" command for a usable user: the user deletion removes the user everywhere.
     // (The deletion checks its user through this part, so it cannot be called from here.)
-    void deleteUserWanted(const QString &userText, const QByteArray &userBytes);
+    void deleteUserWanted(const UserNumber &user);
 
 private:
     void refuse(const QString &text, const QString &title, StationState::Field fieldToCorrect);

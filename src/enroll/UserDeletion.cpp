@@ -52,38 +52,38 @@ bool UserDeletion::confirmDeletion(const QString &userText)
 
 void UserDeletion::B_USER_DELETE_Click()
 {
-    if (m_enrollment.USER_ENTRY_ERROR())
-        return;
-    if (!confirmDeletion(m_state.userText()))
+    const std::optional<UserNumber> user = m_enrollment.enteredUser();
+    if (!user || !confirmDeletion(user->text()))
         return;
     deleteConfirmed();
 }
 
 void UserDeletion::deleteConfirmed()
 {
-    if (m_enrollment.USER_ENTRY_ERROR())
+    // Checked again: the field may have changed while the question was open.
+    const std::optional<UserNumber> user = m_enrollment.enteredUser();
+    if (!user)
         return;
-    const QString userText = m_state.userText();
-    m_bannerLines.AFF_LOG_MSG(QStringLiteral("Delete User: ") + userText, 1);
+    m_bannerLines.AFF_LOG_MSG(QStringLiteral("Delete User: ") + user->text(), 1);
     m_bannerLines.AFF_LOG_MSG(QString(), 2);
-    m_enrollment.SOURCE_COMMAND(userText, QStringLiteral("DEL"));
+    m_enrollment.SOURCE_COMMAND(*user, QStringLiteral("DEL"));
 }
 
-void UserDeletion::deleteUser(const QString &userText, const QByteArray &userBytes)
+void UserDeletion::deleteUser(const UserNumber &user)
 {
     m_state.TRELVANE_LOAD = StationState::True;
-    removeTemplateFiles(userText);
-    const QByteArray message = Frame::deleteUser(userBytes);
+    removeTemplateFiles(user);
+    const QByteArray message = Frame::deleteUser(user.bytes());
     m_sender.TX_SOURCE(message);
     sendToTickedTargets(message);
 }
 
-void UserDeletion::removeTemplateFiles(const QString &userText)
+void UserDeletion::removeTemplateFiles(const UserNumber &user)
 {
-    m_templateStore.removeUser(userText);
+    m_templateStore.removeUser(user.text());
     // A file that could not be removed (locked, read-only) stays; the deletion still goes to
     // the units, and the log says which file is left.
-    for (const QString &name : m_templateStore.list(userText))
+    for (const QString &name : m_templateStore.list(user.text()))
         m_activityLog.WRITE_LOG(QStringLiteral("Template file not deleted: ") +
                                 m_templateStore.folder() + name);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "util/UserNumber.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -37,7 +39,7 @@ public:
     // The "DEL" user command: removes the user's template files, then sends the delete frame
     // to the source unit and, in list order and without pauses, to every ticked target.
     // A file or a send that fails does not stop the next step.
-    void deleteUser(const QString &userText, const QByteArray &userBytes);
+    void deleteUser(const UserNumber &user);
 
 signals:
     // Sends the datagram to one target unit (the address a ticked line names); a target
@@ -45,7 +47,7 @@ signals:
     void targetDatagramWanted(const QString &address, const QByteArray &datagram);
 
 private:
-    void removeTemplateFiles(const QString &userText);
+    void removeTemplateFiles(const UserNumber &user);
     void sendToTickedTargets(const QByteArray &message);
     QStringList tickedAddresses() const;
 

@@ -9,7 +9,7 @@
 #include "log/BannerLines.h"
 #include "log/Waits.h"
 #include "station/StationState.h"
-#include "util/TextNumber.h"
+#include "util/UserNumber.h"
 
 #include <QTimer>
 
@@ -116,7 +116,7 @@ void ReceiveDispatcher::dispatch(const QByteArray &b)
         m_state.setQuality(QString::number(reply.quality));
         return;
     case ReplyClassifier::Kind::User:
-        userFrame(reply.userBytes);
+        userFrame(*reply.user);
         return;
     case ReplyClassifier::Kind::Deleted:
         AFF_LOG_MSG(QStringLiteral("User ") + m_state.userText() + QStringLiteral(" deleted"), 1);
@@ -130,9 +130,9 @@ void ReceiveDispatcher::dispatch(const QByteArray &b)
     }
 }
 
-void ReceiveDispatcher::userFrame(const QByteArray &userBytes)
+void ReceiveDispatcher::userFrame(const UserNumber &userNumber)
 {
-    const QString user = BYTES_TO_USER_NUMBER(userBytes);
+    const QString user = userNumber.text();
     // Emptied first: the number changes even when the same user is heard again.
     m_state.setUserText(QString());
     m_state.setUserText(user);

@@ -11,6 +11,7 @@ class QTimer;
 class SerialLink;
 class StationState;
 class TcpLink;
+class UserNumber;
 class Waits;
 
 // The receive poll: reads what the selected link has delivered and either collects it raw
@@ -59,7 +60,7 @@ private:
     void pollSoon();
     void reassemble(const QByteArray &chunk);
     void dispatch(const QByteArray &frame);
-    void userFrame(const QByteArray &frame);
+    void userFrame(const UserNumber &userNumber);
 
     void WRITE_LOG(const QString &text);
     void AFF_LOG_MSG(const QString &LIGNE, int LINE_NUMBER);

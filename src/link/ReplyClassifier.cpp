@@ -36,7 +36,7 @@ Reply classify(const QByteArray &b)
         return {Kind::Quality, at(b, L - 6), {}};
     }
     if (L >= 13 && at(b, 2) == 0x11 && allZero(b, 8, 10) && at(b, 11) == 0x61 && at(b, 13) == 0x0A)
-        return {Kind::User, 0, b.mid(2, 4)};
+        return {Kind::User, 0, UserNumber::fromBytes(b.mid(2, 4))};
     if (isReply(b, 0x16, 3, 0x61) || isReply(b, 0x16, 3, 0x69))
         return {Kind::Deleted, 0, {}};
     if (L >= 13 && at(b, 2) == 0x01 && at(b, 3) == 0x65 && allZero(b, 4, 10) && at(b, 11) == 0x61 &&

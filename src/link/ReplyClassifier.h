@@ -1,6 +1,10 @@
 #pragma once
 
+#include "util/UserNumber.h"
+
 #include <QByteArray>
+
+#include <optional>
 
 // Tells which of the short replies of the source unit a completed receive buffer is, by the
 // dispatch rules tested in their order; the first rule that matches decides. Pure: the
@@ -18,8 +22,8 @@ enum class Kind {
 struct Reply
 {
     Kind kind = Kind::None;
-    quint8 quality = 0;   // Quality: the byte six before the end (byte 7 of a 13-byte frame)
-    QByteArray userBytes; // User: bytes 3 to 6, the user number least significant first
+    quint8 quality = 0; // Quality: the byte six before the end (byte 7 of a 13-byte frame)
+    std::optional<UserNumber> user; // User: from bytes 3 to 6, least significant first
 };
 
 Reply classify(const QByteArray &buffer);

@@ -1,7 +1,5 @@
 #include "sync/DatagramClassifier.h"
 
-#include "util/TextNumber.h"
-
 #include <array>
 
 namespace Datagram {
@@ -39,11 +37,11 @@ Kind classify(const QByteArray &datagram)
     return Kind::Other;
 }
 
-QString userText(const QByteArray &datagram)
+std::optional<UserNumber> user(const QByteArray &datagram)
 {
     if (datagram.size() < kFramedMinimum)
-        return QString();
-    return BYTES_TO_USER_NUMBER(datagram.mid(2, 4));
+        return std::nullopt;
+    return UserNumber::fromBytes(datagram.mid(2, 4));
 }
 
 const char *kindName(Kind kind)

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "util/UserNumber.h"
+
 #include <QByteArray>
 #include <QString>
+
+#include <optional>
 
 // What a datagram received on the station's UDP port is, judged from its bytes alone. Pure
 // functions, no I/O: safe on any byte string, from empty to the largest datagram.
@@ -26,14 +30,14 @@ inline constexpr int kTrailerLength = 4;
 
 Kind classify(const QByteArray &datagram);
 
-// The user number that bytes 3-6 carry (least significant first), as decimal text: "12345"
-// for 39 30 00 00, "0" for 00 00 00 00. Empty for a datagram shorter than 11 bytes. Only
-// decimal digits, never more than ten.
-QString userText(const QByteArray &datagram);
+// The user number that bytes 3-6 carry (least significant first), its text the decimal
+// digits: "12345" for 39 30 00 00, "0" for 00 00 00 00. Nothing for a datagram shorter than
+// 11 bytes.
+std::optional<UserNumber> user(const QByteArray &datagram);
 
-// The text of the user number that the fixed second header of every upload names ("1"):
-// its template-1 header is byte for byte that second header.
-inline const QString kSecondHeaderUser = QStringLiteral("1");
+// The user number that the fixed second header of every upload names: its template-1 header
+// is byte for byte that second header.
+inline constexpr quint32 kSecondHeaderUser = 1;
 
 // For logs and test names.
 const char *kindName(Kind kind);

@@ -7,8 +7,6 @@
 #include "platform/Dialogs.h"
 #include "station/StationState.h"
 #include "sync/TemplateUpload.h"
-#include "util/NumericValue.h"
-#include "util/TextNumber.h"
 
 #include <QCoreApplication>
 
@@ -29,16 +27,12 @@ NewUnitSync::NewUnitSync(StationState &state, Clock &clock, Dialogs &dialogs, Ba
       m_store(store), m_upload(upload)
 {}
 
-QStringList NewUnitSync::uploadable(const QStringList &names)
+QList<NewUnitSync::TemplateFile> NewUnitSync::uploadable(const QStringList &names)
 {
-    QStringList result;
+    QList<TemplateFile> result;
     for (const QString &name : names) {
-        if (!name.contains(u'-'))
-            continue;
-        const double user = numericValue(TemplateStore::userOf(name));
-        if (user == 0 || !USER_NUMBER_TO_BYTES(user))
-            continue;
-        result.append(name);
+        if (const std::optional<UserNumber> user = UserNumber::fromFileName(name))
+            result.append({name, *user});
     }
     return result;
 }
@@ -86,17 +80,17 @@ void NewUnitSync::B_SYNCHRONIZE_NEW_UNIT_Click()
     m_running = false;
 }
 
-void NewUnitSync::synchronize(const QString &answer, const QStringList &names)
+void NewUnitSync::synchronize(const QString &answer, const QList<TemplateFile> &files)
 {
-    const int total = int(names.size());
+    const int total = int(files.size());
     const QString folder = m_store.folder();
     const double start = m_clock.secondsSinceMidnight();
     int sent = 0;
     showProgress(0, total, start);
     for (int i = 0; i < total; ++i) {
-        const QString &name = names[i];
+        const QString &name = files[i].name;
         // A file that cannot be read or sent is skipped; the others still go.
-        if (m_upload.UPLOAD_TEMPLATE(TemplateStore::userOf(name), folder + name, answer,
+        if (m_upload.UPLOAD_TEMPLATE(files[i].user.text(), folder + name, answer,
                                      QString::fromLatin1(kDescription),
                                      TemplateStore::templateNumberOf(name)))
             ++sent;

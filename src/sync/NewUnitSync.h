@@ -1,5 +1,8 @@
 #pragma once
 
+#include "util/UserNumber.h"
+
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -30,16 +33,22 @@ public:
 
     void B_SYNCHRONIZE_NEW_UNIT_Click();
 
-    // The names of the listing that can be uploaded: a user text before a "-" whose value
-    // is a user number (1 to 4294967295). Others (NOTES.DAT, ABC-01.DAT) are skipped.
-    static QStringList uploadable(const QStringList &names);
+    struct TemplateFile
+    {
+        QString name;
+        UserNumber user;
+    };
+    // The files of the listing that can be uploaded, with the user each names: a user text
+    // before a "-" whose value is a user number (see UserNumber::fromFileName). Others
+    // (NOTES.DAT, ABC-01.DAT) are skipped.
+    static QList<TemplateFile> uploadable(const QStringList &names);
     // "3 of 500 files, 4 min 58 s left"
     static QString progressText(int done, int total, int secondsLeft);
 
     bool isRunning() const { return m_running; }
 
 private:
-    void synchronize(const QString &answer, const QStringList &names);
+    void synchronize(const QString &answer, const QList<TemplateFile> &files);
     void showProgress(int done, int total, double startSeconds);
 
     StationState &m_state;

@@ -4,32 +4,27 @@ namespace {
 
 const QString kPrefix = QStringLiteral("RX_UDP: ");
 // No user has number 0: nothing is filed or deleted for it.
-const QString kNoUser = QStringLiteral("0");
+constexpr quint32 kNoUser = 0;
 
 QString twoDigits(int number)
 {
     return QStringLiteral("%1").arg(number, 2, 10, QChar(u'0'));
 }
 
-bool isDecimalText(const QString &text)
+// A header is at least Datagram::kFramedMinimum bytes long, so it always names a user.
+UserNumber headerUser(const QByteArray &datagram)
 {
-    if (text.isEmpty())
-        return false;
-    for (const QChar c : text) {
-        if (c < u'0' || c > u'9')
-            return false;
-    }
-    return true;
+    return Datagram::user(datagram).value_or(UserNumber::fromBytes(QByteArray()));
 }
 
-void startSet(ReceiveState &state, const QString &user, ReceiveDecision &decision)
+void startSet(ReceiveState &state, const UserNumber &user, ReceiveDecision &decision)
 {
-    state.userNumber = user;
+    state.user = user;
     state.templateNumber = 1;
     state.rxTemplate.clear(); // data held belongs to the template announced before
     state.templateKept = true;
     state.notKeptReason.clear();
-    state.refusedUser.clear();
+    state.refusedUser.reset();
     decision.logLines << kPrefix + QStringLiteral("RX TEMPLATE USER 01 INIT");
 }
 
@@ -37,44 +32,44 @@ void startSet(ReceiveState &state, const QString &user, ReceiveDecision &decisio
 // the second header of every upload, or it is an upload whose own header was lost) and user
 // 0's (no user has that number: such files could never be deleted nor sent to a new unit).
 // Its data must not be filed under the user of the set received before either.
-void startRefusedSet(ReceiveState &state, const QString &user, ReceiveDecision &decision)
+void startRefusedSet(ReceiveState &state, const UserNumber &user, ReceiveDecision &decision)
 {
     state.rxTemplate.clear();
     state.templateKept = false;
     state.refusedUser = user;
-    if (user == Datagram::kSecondHeaderUser) {
+    if (user.value() == Datagram::kSecondHeaderUser) {
         state.notKeptReason = QStringLiteral("templates of user 1 cannot be received");
     } else {
         state.notKeptReason = QStringLiteral("user 0 is not a user number");
         decision.logLines << kPrefix + QStringLiteral("Templates of user 0 are not filed");
     }
-    state.userNumber.clear();
+    state.user.reset();
 }
 
-void nextTemplate(ReceiveState &state, const QString &headerUser, ReceiveDecision &decision)
+void nextTemplate(ReceiveState &state, const UserNumber &headerUser, ReceiveDecision &decision)
 {
     if (state.templateNumber < kLastTemplateNumber)
         ++state.templateNumber;
     state.rxTemplate.clear();
     decision.logLines << kPrefix + QStringLiteral("RX TEMPLATE = ") +
                              twoDigits(state.templateNumber) + QStringLiteral(" INIT");
-    if (state.userNumber.isEmpty()) {
+    if (!state.user) {
         // No set, or a refused set (of user 1 or 0): nothing of it is filed.
         state.templateKept = false;
-        if (!state.notKeptReason.isEmpty() && headerUser != Datagram::kSecondHeaderUser &&
-            headerUser != state.refusedUser)
-            state.notKeptReason = QStringLiteral("its header names user ") + headerUser +
+        if (!state.notKeptReason.isEmpty() && state.refusedUser &&
+            headerUser.value() != Datagram::kSecondHeaderUser && headerUser != *state.refusedUser)
+            state.notKeptReason = QStringLiteral("its header names user ") + headerUser.text() +
                                   QStringLiteral(", the set being received is of user ") +
-                                  state.refusedUser;
+                                  state.refusedUser->text();
         return;
     }
-    if (headerUser != state.userNumber) {
+    if (headerUser != *state.user) {
         // Filed under the set's user, it would land under a user its own header does not
         // name (its set's template-1 header was lost).
         state.templateKept = false;
-        state.notKeptReason = QStringLiteral("its header names user ") + headerUser +
+        state.notKeptReason = QStringLiteral("its header names user ") + headerUser.text() +
                               QStringLiteral(", the set being received is of user ") +
-                              state.userNumber;
+                              state.user->text();
         return;
     }
     state.templateKept = true;
@@ -83,16 +78,14 @@ void nextTemplate(ReceiveState &state, const QString &headerUser, ReceiveDecisio
 
 void endOfData(ReceiveState &state, ReceiveDecision &decision)
 {
-    if (state.rxTemplate.isEmpty() || state.userNumber.isEmpty() || !state.templateKept) {
+    if (state.rxTemplate.isEmpty() || !state.user || !state.templateKept) {
         if (!state.rxTemplate.isEmpty() && !state.notKeptReason.isEmpty())
             decision.notWrittenLine =
                 kPrefix + QStringLiteral("Template not written: ") + state.notKeptReason;
         return;
     }
-    if (!isDecimalText(state.userNumber))
-        return; // never the case: user texts come from 4 bytes as decimal digits
-    decision.write = ReceiveDecision::Write{state.userNumber, state.templateNumber,
-                                            state.rxTemplate, state.templateNumber == 1};
+    decision.write = ReceiveDecision::Write{*state.user, state.templateNumber, state.rxTemplate,
+                                            state.templateNumber == 1};
 }
 
 } // namespace
@@ -107,10 +100,10 @@ ReceiveDecision receiveDatagram(ReceiveState &state, const QByteArray &datagram)
     switch (decision.kind) {
     case Datagram::Kind::UploadHeaderFirst: {
         state.afterHeader = true;
-        const QString user = Datagram::userText(datagram);
-        if (user == kNoUser)
+        const UserNumber user = headerUser(datagram);
+        if (user.value() == kNoUser)
             startRefusedSet(state, user, decision);
-        else if (user != Datagram::kSecondHeaderUser)
+        else if (user.value() != Datagram::kSecondHeaderUser)
             startSet(state, user, decision);
         else if (!afterHeader)
             startRefusedSet(state, user, decision);
@@ -119,12 +112,12 @@ ReceiveDecision receiveDatagram(ReceiveState &state, const QByteArray &datagram)
     }
     case Datagram::Kind::UploadHeaderOther:
         state.afterHeader = true;
-        nextTemplate(state, Datagram::userText(datagram), decision);
+        nextTemplate(state, headerUser(datagram), decision);
         break;
     case Datagram::Kind::DeleteUser: {
-        const QString user = Datagram::userText(datagram);
-        if (isDecimalText(user) && user != kNoUser)
-            decision.deleteUserText = user;
+        const UserNumber user = headerUser(datagram);
+        if (user.value() != kNoUser)
+            decision.deleteUser = user;
         break;
     }
     case Datagram::Kind::TemplateData:

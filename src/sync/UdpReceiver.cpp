@@ -101,7 +101,7 @@ bool UdpReceiver::UDP_RX_DataArrival(qint64 bytesTotal)
     ReceiveState &state = stateOf(senderKey(received.senderAddress(), received.senderPort()));
     const ReceiveDecision decision = receiveDatagram(state, datagram);
     // The form's receive state shows the set of the sender heard last.
-    m_state.LST_USER_NUMBER = state.userNumber;
+    m_state.LST_USER_NUMBER = state.user ? state.user->text() : QString();
     m_state.LST_RX_TEMPLATE = state.rxTemplate;
     m_state.LST_RX_TEMPLATE_NUMBER = state.templateNumber;
     carryOut(decision);
@@ -130,9 +130,9 @@ void UdpReceiver::carryOut(const ReceiveDecision &decision)
 {
     for (const QString &line : decision.logLines)
         m_log.WRITE_LOG(line);
-    if (!decision.deleteUserText.isEmpty()) {
+    if (decision.deleteUser) {
         // Exactly this user's files, listed by name: never a pattern made of network bytes.
-        m_store.removeUser(decision.deleteUserText, [this](const QString &path) {
+        m_store.removeUser(decision.deleteUser->text(), [this](const QString &path) {
             m_log.WRITE_LOG(kPrefix + QStringLiteral("KILL ") + path);
         });
     }
@@ -167,12 +167,12 @@ void UdpReceiver::fileTemplate(const ReceiveDecision::Write &write)
     if (!roomFor(write.bytes.size()))
         return;
     TemplateStore &store = m_store;
-    const QString path = store.path(write.userText, write.templateNumber);
+    const QString path = store.path(write.user.text(), write.templateNumber);
     // A new set of this user replaces the old one whole: no template of it survives.
     if (write.startsNewSet && QFileInfo::exists(path))
-        store.removeUser(write.userText);
+        store.removeUser(write.user.text());
     SafeFile::Result outcome;
-    if (store.write(write.userText, write.templateNumber, write.bytes, &outcome))
+    if (store.write(write.user.text(), write.templateNumber, write.bytes, &outcome))
         m_log.WRITE_LOG(kPrefix + QStringLiteral("Write template to ") + path);
     else
         m_log.WRITE_LOG(kPrefix + QStringLiteral("Template could not be written to ") + path +

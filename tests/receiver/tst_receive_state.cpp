@@ -25,11 +25,11 @@ QStringList transcriptOf(ReceiveState &state, const QList<QByteArray> &datagrams
     for (const QByteArray &d : datagrams) {
         const ReceiveDecision decision = receiveDatagram(state, d);
         out << decision.logLines;
-        if (!decision.deleteUserText.isEmpty())
-            out << QStringLiteral("DELETE ") + decision.deleteUserText;
+        if (decision.deleteUser)
+            out << QStringLiteral("DELETE ") + decision.deleteUser->text();
         if (decision.write)
             out << QStringLiteral("WRITE %1-%2 %3%4")
-                       .arg(decision.write->userText)
+                       .arg(decision.write->user.text())
                        .arg(decision.write->templateNumber, 2, 10, QChar(u'0'))
                        .arg(decision.write->bytes.size())
                        .arg(decision.write->startsNewSet ? QStringLiteral(" new set") : QString());
@@ -124,7 +124,8 @@ void ReceiveStateTest::classifiesByTheFirstRuleThatMatches()
     QFETCH(Kind, kind);
     QFETCH(QString, user);
     QCOMPARE(Datagram::classify(datagram), kind);
-    QCOMPARE(Datagram::userText(datagram), user);
+    const std::optional<UserNumber> named = Datagram::user(datagram);
+    QCOMPARE(named ? named->text() : QString(), user);
 }
 
 void ReceiveStateTest::everySizeUpToTheLargestDatagramIsClassified()
@@ -146,7 +147,7 @@ void ReceiveStateTest::everySizeUpToTheLargestDatagramIsClassified()
                     kind == Kind::UploadHeaderOther);
         else if (size == 4)
             QCOMPARE(kind, Kind::DataTrailer);
-        QCOMPARE(Datagram::userText(d).isEmpty(), size < 11);
+        QCOMPARE(!Datagram::user(d), size < 11);
         receiveDatagram(state, d);
     }
 }
@@ -315,13 +316,13 @@ void ReceiveStateTest::randomDatagramsNeverNameAFileOutsideDigits()
         }
         const ReceiveDecision decision = receiveDatagram(state, d);
         if (decision.write) {
-            QVERIFY(digits.match(decision.write->userText).hasMatch());
-            QVERIFY(decision.write->userText != QStringLiteral("1"));
+            QVERIFY(digits.match(decision.write->user.text()).hasMatch());
+            QVERIFY(decision.write->user.text() != QStringLiteral("1"));
             QVERIFY(decision.write->templateNumber >= 1);
             QVERIFY(decision.write->bytes.size() > 30);
         }
-        if (!decision.deleteUserText.isEmpty())
-            QVERIFY(digits.match(decision.deleteUserText).hasMatch());
+        if (decision.deleteUser)
+            QVERIFY(digits.match(decision.deleteUser->text()).hasMatch());
     }
 }
 
