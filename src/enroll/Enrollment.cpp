@@ -78,6 +78,6 @@ void Enrollment::SOURCE_COMMAND(const UserNumber &user, const QString &command)
     } else if (command == QLatin1String("DEL")) {
         emit deleteUserWanted(user);
     } else if (command == QLatin1String("LOAD")) {
-        m_templateBackup.backup(user.text());
+        m_templateBackup.backup(user);
     }
 }

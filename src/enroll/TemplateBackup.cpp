@@ -35,12 +35,18 @@ TemplateBackup::TemplateBackup(StationState &state, ActivityLog &activityLog,
 
 void TemplateBackup::backup(const QString &userText)
 {
+    if (const std::optional<UserNumber> user = UserNumber::fromNumberAtStart(userText))
+        backup(*user);
+}
+
+void TemplateBackup::backup(const UserNumber &user)
+{
     if (m_running) {
-        m_queued.append(userText);
+        m_queued.append(user);
         return;
     }
     m_running = true;
-    runBackup(userText);
+    runBackup(user);
     while (!m_queued.isEmpty())
         runBackup(m_queued.takeFirst());
     m_running = false;
@@ -52,18 +58,11 @@ void TemplateBackup::backup(const QString &userText)
     }
 }
 
-void TemplateBackup::runBackup(const QString &userText)
+void TemplateBackup::runBackup(const UserNumber &user)
 {
-    const double userNumber = numericValue(userText);
-    if (userNumber == 0)
-        return;
-    // A number that no 4 bytes carry would be fetched and uploaded as another user.
-    const std::optional<QByteArray> userBytes = USER_NUMBER_TO_BYTES(userNumber);
-    if (!userBytes)
-        return;
-
+    const QString &userText = user.text();
     m_saveError.clear();
-    fetch(userText, *userBytes);
+    fetch(user);
     const QString qualityText = takeQualityText();
     synchronize(userText);
     m_bannerLines.AFF_LOG_MSG(QStringLiteral("User: ") + userText + qualityText, 1);
@@ -89,12 +88,13 @@ QByteArray TemplateBackup::requestReply(const QByteArray &request)
     return m_state.RX_EMPREINTE;
 }
 
-void TemplateBackup::fetch(const QString &userText, const QByteArray &userBytes)
+void TemplateBackup::fetch(const UserNumber &user)
 {
+    const QString &userText = user.text();
     // Only a template of more than 10 bytes asks for the next one; the first answer that
     // holds no template ends the fetch.
     std::optional<QByteArray> part =
-        BackupReply::firstTemplate(requestReply(Frame::firstTemplate(userBytes)));
+        BackupReply::firstTemplate(requestReply(Frame::firstTemplate(user.bytes())));
     if (!part)
         return;
     storeTemplate(userText, 1, *part);
@@ -145,10 +145,11 @@ void TemplateBackup::synchronize(const QString &userText)
     for (int pass = 0; pass < kSynchronizePasses; ++pass) {
         const QStringList names = store.list(userText);
         const QStringList targets = tickedAddresses();
-        if (!targets.isEmpty())
-            for (const QString &name : names)
-                emit uploadTemplateWanted(TemplateStore::userOf(name), store.folder() + name,
-                                          targets, QStringLiteral("Synchronize template(s)"),
+        for (const QString &name : names)
+            if (const std::optional<UserNumber> user = UserNumber::fromFileName(name);
+                user && !targets.isEmpty())
+                emit uploadTemplateWanted(*user, store.folder() + name, targets,
+                                          QStringLiteral("Synchronize template(s)"),
                                           TemplateStore::templateNumberOf(name));
         m_waits.ID_PAUSE(kAfterPass);
     }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "util/UserNumber.h"
+
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -30,8 +33,10 @@ public:
                    QTimer &backupTimer);
 
     // Backs up one user (the "LOAD" user command): fetch, store, synchronize, completion
-    // banner. A user text whose numeric value is 0 (or that no 4 bytes can carry) does
-    // nothing.
+    // banner.
+    void backup(const UserNumber &user);
+    // The same for a user text, read as the number at its start: a text whose number is 0
+    // (or that no 4 bytes can carry) does nothing.
     void backup(const QString &userText);
 
     // Arms the backup trigger: the user number turns black, TIM_BACKUP fires once in 200 ms.
@@ -53,14 +58,14 @@ public:
 signals:
     // Uploads one stored template to each of the target units, at once and in full (the
     // upload's pauses are part of the backup's pace).
-    void uploadTemplateWanted(const QString &user, const QString &templatePath,
+    void uploadTemplateWanted(const UserNumber &user, const QString &templatePath,
                               const QStringList &targets, const QString &description,
                               int templateNumber);
 
 private:
-    void runBackup(const QString &userText);
+    void runBackup(const UserNumber &user);
     QByteArray requestReply(const QByteArray &request);
-    void fetch(const QString &userText, const QByteArray &userBytes);
+    void fetch(const UserNumber &user);
     void storeTemplate(const QString &userText, int templateNumber, const QByteArray &bytes);
     QString takeQualityText();
     void synchronize(const QString &userText);
@@ -76,6 +81,6 @@ private:
     QTimer &m_timer; // TIM_BACKUP
     bool m_running = false;
     bool m_triggerDeferred = false; // armed or fired while a backup ran
-    QStringList m_queued;           // backups asked for while one ran
+    QList<UserNumber> m_queued;     // backups asked for while one ran
     QString m_saveError;            // the last template of this backup that was not saved
 };

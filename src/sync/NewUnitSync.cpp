@@ -90,7 +90,7 @@ void NewUnitSync::synchronize(const QString &answer, const QList<TemplateFile> &
     for (int i = 0; i < total; ++i) {
         const QString &name = files[i].name;
         // A file that cannot be read or sent is skipped; the others still go.
-        if (m_upload.UPLOAD_TEMPLATE(files[i].user.text(), folder + name, answer,
+        if (m_upload.UPLOAD_TEMPLATE(files[i].user, folder + name, answer,
                                      QString::fromLatin1(kDescription),
                                      TemplateStore::templateNumberOf(name)))
             ++sent;

@@ -7,8 +7,6 @@
 #include "log/BannerLines.h"
 #include "log/Waits.h"
 #include "station/StationOptions.h"
-#include "util/NumericValue.h"
-#include "util/TextNumber.h"
 
 #include <QHostAddress>
 #include <QHostInfo>
@@ -158,21 +156,25 @@ bool TemplateUpload::UPLOAD_TEMPLATE(const QString &user, const QString &templat
                                      const QString &target, const QString &description,
                                      int templateNumber)
 {
+    // A number that 4 bytes cannot carry (above 4294967295, fractional, negative) would
+    // reach the target as some other user: nothing at all is sent for it.
+    const std::optional<UserNumber> number = UserNumber::fromNumberAtStart(user);
+    return number && UPLOAD_TEMPLATE(*number, templatePath, target, description, templateNumber);
+}
+
+bool TemplateUpload::UPLOAD_TEMPLATE(const UserNumber &user, const QString &templatePath,
+                                     const QString &target, const QString &description,
+                                     int templateNumber)
+{
     return uploadToTargets(user, templatePath, QStringList{target}, description, templateNumber) ==
            1;
 }
 
-int TemplateUpload::uploadToTargets(const QString &user, const QString &templatePath,
+int TemplateUpload::uploadToTargets(const UserNumber &user, const QString &templatePath,
                                     const QStringList &targets, const QString &description,
                                     int templateNumber)
 {
-    const double userNumber = numericValue(user);
-    if (userNumber == 0 || targets.isEmpty())
-        return 0;
-    // A number that 4 bytes cannot carry (above 4294967295, fractional, negative) would
-    // reach the target as some other user: nothing at all is sent for it.
-    const std::optional<QByteArray> userBytes = USER_NUMBER_TO_BYTES(userNumber);
-    if (!userBytes)
+    if (targets.isEmpty())
         return 0;
 
     // Always a file path: the templates folder has no drive letter to recognise it by. The
@@ -189,16 +191,16 @@ int TemplateUpload::uploadToTargets(const QString &user, const QString &template
 
     int delivered = 0;
     for (QList<Destination> &sequence : sequencesFor(targets))
-        delivered += uploadTogether(sequence, user, *userBytes, *data, description, templateNumber);
+        delivered += uploadTogether(sequence, user, *data, description, templateNumber);
     return delivered;
 }
 
-int TemplateUpload::uploadTogether(QList<Destination> &destinations, const QString &user,
-                                   const QByteArray &userBytes, const QByteArray &data,
-                                   const QString &description, int templateNumber)
+int TemplateUpload::uploadTogether(QList<Destination> &destinations, const UserNumber &user,
+                                   const QByteArray &data, const QString &description,
+                                   int templateNumber)
 {
     m_waits.ID_PAUSE(kBeforeHeader);
-    if (!sendToAll(destinations, Frame::uploadAnnounce(userBytes, templateNumber == 1)))
+    if (!sendToAll(destinations, Frame::uploadAnnounce(user.bytes(), templateNumber == 1)))
         return 0;
     m_waits.ID_PAUSE(kAfterHeader);
     if (!sendToAll(destinations, Frame::uploadDataHeader()))
@@ -216,15 +218,15 @@ int TemplateUpload::uploadTogether(QList<Destination> &destinations, const QStri
                              [](const Destination &d) { return !d.failed; }));
 }
 
-void TemplateUpload::showUpload(const QList<Destination> &destinations, const QString &user,
+void TemplateUpload::showUpload(const QList<Destination> &destinations, const UserNumber &user,
                                 const QString &description, int templateNumber)
 {
     QStringList served;
     for (const Destination &destination : destinations)
         if (!destination.failed)
             served.append(destination.target);
-    m_banner.AFF_LOG_MSG(QStringLiteral("Upload user #") + user + QStringLiteral(" template #") +
-                             QString::number(templateNumber),
+    m_banner.AFF_LOG_MSG(QStringLiteral("Upload user #") + user.text() +
+                             QStringLiteral(" template #") + QString::number(templateNumber),
                          1);
     if (served.size() == 1)
         m_banner.AFF_LOG_MSG(

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "util/UserNumber.h"
+
 #include <QByteArray>
 #include <QHostAddress>
 #include <QList>
@@ -45,9 +47,12 @@ public:
     bool TX_UDP(const QByteArray &datagram);
 
     // One template upload to one target. templatePath is the full path of a template file.
-    // False at the first step that fails (what was sent before stays sent); false with
-    // nothing sent for a user number that cannot be carried in 4 bytes or is 0.
+    // False at the first step that fails (what was sent before stays sent). The user text is
+    // read as the number at its start: false with nothing sent for one that is 0 or that
+    // 4 bytes cannot carry.
     bool UPLOAD_TEMPLATE(const QString &user, const QString &templatePath, const QString &target,
+                         const QString &description, int templateNumber);
+    bool UPLOAD_TEMPLATE(const UserNumber &user, const QString &templatePath, const QString &target,
                          const QString &description, int templateNumber);
 
     // The same upload to every target of the list, together: one sequence of pauses serves
@@ -57,7 +62,7 @@ public:
     // link under two names) never share a sequence: a unit must get one upload after the
     // other, so a repeated unit gets its upload in a later sequence. Returns how many
     // targets received the whole upload.
-    int uploadToTargets(const QString &user, const QString &templatePath,
+    int uploadToTargets(const UserNumber &user, const QString &templatePath,
                         const QStringList &targets, const QString &description, int templateNumber);
 
     // Hidden test button: the first template of user 12345 sent as user 666666.
@@ -77,14 +82,13 @@ private:
     };
 
     QList<QList<Destination>> sequencesFor(const QStringList &targets) const;
-    int uploadTogether(QList<Destination> &destinations, const QString &user,
-                       const QByteArray &userBytes, const QByteArray &data,
-                       const QString &description, int templateNumber);
+    int uploadTogether(QList<Destination> &destinations, const UserNumber &user,
+                       const QByteArray &data, const QString &description, int templateNumber);
     // Sends one piece to every destination still in the upload; false when none is left.
     bool sendToAll(QList<Destination> &destinations, const QByteArray &message);
     bool sendTo(const Destination &destination, const QByteArray &message);
     bool sendDatagram(const QHostAddress &address, const QByteArray &datagram);
-    void showUpload(const QList<Destination> &destinations, const QString &user,
+    void showUpload(const QList<Destination> &destinations, const UserNumber &user,
                     const QString &description, int templateNumber);
 
     const StationOptions &m_options;

@@ -27,6 +27,7 @@
 namespace {
 
 const QString kUser = QStringLiteral("12345");
+const UserNumber kUserNumber = *UserNumber::fromOperatorText(kUser);
 const QString kDescription = QStringLiteral("Synchronize template(s)");
 
 struct Received
@@ -384,7 +385,7 @@ void UploadToAllTargetsTest::theSourceUnitAsATargetGetsItsPiecesAfterEachStepsDa
     site.tick({QStringLiteral("COM 1"), site.address(0), QStringLiteral("com1"), site.address(1)});
     const QByteArray data = templateBytes(400, 1);
     QCOMPARE(site.station().templateUpload().uploadToTargets(
-                 kUser, site.station().templateStore().path(kUser, 1),
+                 kUserNumber, site.station().templateStore().path(kUser, 1),
                  site.state().usableTickedAddresses({}), kDescription, 1),
              4);
     site.clock.collect();
@@ -424,14 +425,15 @@ void UploadToAllTargetsTest::theBannerSaysHowManyUnitsAreServed()
     TemplateUpload &upload = site.station().templateUpload();
     const QString path = site.station().templateStore().path(kUser, 2);
 
-    QCOMPARE(upload.uploadToTargets(
-                 kUser, path, {site.address(0), site.address(1), site.address(2)}, kDescription, 2),
+    QCOMPARE(upload.uploadToTargets(kUserNumber, path,
+                                    {site.address(0), site.address(1), site.address(2)},
+                                    kDescription, 2),
              3);
     QCOMPARE(site.state().bannerLine(0), QStringLiteral("Upload user #12345 template #2"));
     QCOMPARE(secondLines.last(), QStringLiteral(" to 3 target units"));
 
     // A unit that could not be reached is not counted; one unit is named.
-    QCOMPARE(upload.uploadToTargets(kUser, path,
+    QCOMPARE(upload.uploadToTargets(kUserNumber, path,
                                     {site.address(1), QStringLiteral("no-such-unit.invalid")},
                                     kDescription, 2),
              1);
