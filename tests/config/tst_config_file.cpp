@@ -1,4 +1,5 @@
 #include "config/ConfigFile.h"
+#include "support/FileContent.h"
 #include "support/FreePort.h"
 #include "support/HeadlessStationFixture.h"
 
@@ -33,17 +34,8 @@ QByteArray configLines(const QByteArray &port, const QByteArray &mode, const QBy
                   end);
 }
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-bool writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
+using FileContent::readAll;
+using FileContent::writeAll;
 
 QStringList entries(const StationState &state)
 {

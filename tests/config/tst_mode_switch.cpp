@@ -1,5 +1,6 @@
 #include "config/ConfigFile.h"
 #include "config/ModeSwitch.h"
+#include "support/FileContent.h"
 #include "support/FreePort.h"
 #include "support/HeadlessStationFixture.h"
 
@@ -13,17 +14,8 @@ namespace {
 const QString kDefinePrompt = QStringLiteral(
     "Please define the Enroll password:\r\n* Just click on OK to not use a Password");
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-bool writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
+using FileContent::readAll;
+using FileContent::writeAll;
 
 // A station past start-up (enroll mode needs it) and a free UDP port.
 struct TestStation

@@ -3,6 +3,7 @@
 // switch's own logic is tried without a window (tst_mode_switch).
 #include "config/ConfigFile.h"
 #include "config/ModeSwitch.h"
+#include "support/FileContent.h"
 #include "support/FreePort.h"
 #include "support/StationFixture.h"
 
@@ -17,17 +18,8 @@
 
 namespace {
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-bool writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
+using FileContent::readAll;
+using FileContent::writeAll;
 
 } // namespace
 

@@ -4,8 +4,8 @@
 #include "link/ReceiveDispatcher.h"
 #include "link/SerialLink.h"
 #include "log/ActivityLog.h"
+#include "support/StationPeer.h"
 
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QSignalBlocker>
 #include <QTest>
@@ -72,37 +72,18 @@ void HeadlessStationFixture::stopTimers()
 
 bool HeadlessStationFixture::openSerialPeer(int portNumber)
 {
-    const QString link = m_folder + QStringLiteral("COM%1").arg(portNumber);
-    if (!m_peer.open(link))
-        return false;
-    state().setSelectedLink(StationState::Link::Serial);
-    SerialLink &serial = station().serial();
-    serial.close();
-    serial.setDevicePath(link);
-    return serial.open();
+    return StationPeer::open(m_peer, m_folder + QStringLiteral("COM%1").arg(portNumber), state(),
+                             station().serial());
 }
 
 bool HeadlessStationFixture::feedSerial(const QByteArray &bytes, int timeoutMs)
 {
-    const SerialLink &serial = station().serial();
-    const qint64 before = serial.bytesAvailable();
-    m_peer.write(bytes);
-    QDeadlineTimer deadline(timeoutMs);
-    while (serial.bytesAvailable() < before + bytes.size() && !deadline.hasExpired())
-        QTest::qWait(1);
-    return serial.bytesAvailable() >= before + bytes.size();
+    return StationPeer::feed(m_peer, station().serial(), bytes, timeoutMs);
 }
 
 QByteArray HeadlessStationFixture::readSent(int minBytes, int timeoutMs)
 {
-    QByteArray got;
-    QDeadlineTimer deadline(timeoutMs);
-    for (;;) {
-        got += m_peer.readAll();
-        if (got.size() >= minBytes || deadline.hasExpired())
-            return got;
-        QTest::qWait(1);
-    }
+    return StationPeer::readSent(m_peer, minBytes, timeoutMs);
 }
 
 void HeadlessStationFixture::serve(int ms)
@@ -123,8 +104,5 @@ QByteArray HeadlessStationFixture::logBytes() const
 
 QStringList HeadlessStationFixture::logLines() const
 {
-    QStringList lines = QString::fromUtf8(logBytes()).split(QStringLiteral("\r\n"));
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
+    return StationPeer::logLines(logBytes());
 }

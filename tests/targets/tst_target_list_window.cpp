@@ -20,8 +20,6 @@ class TargetListWindowTest : public QObject
     Q_OBJECT
 
 private:
-    using Shown = ScriptedDialogs::Shown;
-
     static QString blanks(int n) { return QString(n, u' '); }
 
     static QStringList entries(F_MAIN &w)
@@ -30,14 +28,6 @@ private:
         for (int row = 0; row < w.LST_IP->count(); ++row)
             texts.append(w.LST_IP->item(row)->text());
         return texts;
-    }
-    static bool allTicked(F_MAIN &w)
-    {
-        for (int row = 0; row < w.LST_IP->count(); ++row) {
-            if (w.LST_IP->item(row)->checkState() != Qt::Checked)
-                return false;
-        }
-        return true;
     }
     // The target lines of the configuration file (line 11 on), or nullopt when no file.
     static std::optional<QStringList> savedTargets(F_MAIN &w)
@@ -59,15 +49,6 @@ private:
             QTest::keyClick(from ? from : &window, Qt::Key_Tab);
         }
         return QApplication::focusWidget() == target;
-    }
-    static QList<Shown> inputs(const ScriptedDialogs &dialogs)
-    {
-        QList<Shown> boxes;
-        for (const Shown &box : dialogs.shown()) {
-            if (box.kind == Shown::Kind::Input)
-                boxes.append(box);
-        }
-        return boxes;
     }
 
 private slots:
