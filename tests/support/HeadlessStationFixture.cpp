@@ -15,14 +15,7 @@ HeadlessStationFixture::HeadlessStationFixture(quint16 udpPort, quint16 tcpPort,
                                                const std::function<void(StationOptions &)> &adjust)
 {
     m_folder = m_dir.path() + QLatin1Char('/');
-    StationOptions options;
-    options.programFolder = m_dir.path();
-    if (udpPort)
-        options.udpPort = udpPort;
-    if (tcpPort)
-        options.tcpPort = tcpPort;
-    if (adjust)
-        adjust(options);
+    const StationOptions options = optionsIn(m_dir.path(), udpPort, tcpPort, adjust);
     m_station = std::make_unique<Station>(options, StationPlatform{clock, dialogs});
     startAsTheWindowDoes(state());
     // Read mode counts as laid out once its frame shows: the window's view tells the state
@@ -41,6 +34,21 @@ HeadlessStationFixture::HeadlessStationFixture(quint16 udpPort, quint16 tcpPort,
     state().setConfigFolder(m_folder);
     state().setTemplatesFolder(m_folder);
     state().TRELVANE_LOAD = ReceiveDispatcher::kDispatchFrames;
+}
+
+StationOptions
+HeadlessStationFixture::optionsIn(const QString &folder, quint16 udpPort, quint16 tcpPort,
+                                  const std::function<void(StationOptions &)> &adjust)
+{
+    StationOptions options;
+    options.programFolder = folder;
+    if (udpPort)
+        options.udpPort = udpPort;
+    if (tcpPort)
+        options.tcpPort = tcpPort;
+    if (adjust)
+        adjust(options);
+    return options;
 }
 
 HeadlessStationFixture::~HeadlessStationFixture()

@@ -63,6 +63,10 @@ public:
     QByteArray logBytes() const;
     QStringList logLines() const; // entry and header lines, CR LF removed
 
+    // The options of a station in folder, on the given ports (0: the default) and changed
+    // further by adjust; the window's fixture builds its station from them too.
+    static StationOptions optionsIn(const QString &folder, quint16 udpPort, quint16 tcpPort,
+                                    const std::function<void(StationOptions &)> &adjust);
     // What the window's controls hold before anything changes them, as its state starts.
     static void startAsTheWindowDoes(StationState &state);
 

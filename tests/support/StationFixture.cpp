@@ -3,6 +3,7 @@
 #include "link/KeyboardWedge.h"
 #include "link/SerialLink.h"
 #include "log/ActivityLog.h"
+#include "support/HeadlessStationFixture.h"
 #include "support/StationPeer.h"
 
 #include <QCheckBox>
@@ -16,14 +17,8 @@ StationFixture::StationFixture(quint16 udpPort, quint16 tcpPort,
                                const std::function<void(StationOptions &)> &adjust)
 {
     m_folder = m_dir.path() + QLatin1Char('/');
-    StationOptions options;
-    options.programFolder = m_dir.path();
-    if (udpPort)
-        options.udpPort = udpPort;
-    if (tcpPort)
-        options.tcpPort = tcpPort;
-    if (adjust)
-        adjust(options);
+    const StationOptions options =
+        HeadlessStationFixture::optionsIn(m_dir.path(), udpPort, tcpPort, adjust);
     m_window = std::make_unique<F_MAIN>(options, StationPlatform{clock, dialogs});
     m_window->setScriptLauncher(scripts);
     stopTimers();

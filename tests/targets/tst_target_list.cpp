@@ -2,6 +2,7 @@
 #include "config/TargetEntry.h"
 #include "config/TargetList.h"
 #include "support/HeadlessStationFixture.h"
+#include "targets/SavedTargets.h"
 
 #include <QFile>
 #include <QTest>
@@ -36,13 +37,7 @@ private:
     // The target lines of the configuration file (line 11 on), or nullopt when no file.
     static std::optional<QStringList> savedTargets(Station &w)
     {
-        QFile file(w.configFile().filePath());
-        if (!file.open(QIODevice::ReadOnly))
-            return std::nullopt;
-        QStringList lines = QString::fromLatin1(file.readAll()).split(QStringLiteral("\r\n"));
-        if (!lines.isEmpty() && lines.last().isEmpty())
-            lines.removeLast();
-        return lines.mid(10);
+        return SavedTargets::of(w.configFile().filePath());
     }
     static void forgetSavedFile(Station &w) { QFile::remove(w.configFile().filePath()); }
     static QList<Shown> inputs(const ScriptedDialogs &dialogs)

@@ -2,6 +2,7 @@
 #include "config/ConfigFile.h"
 #include "config/TargetList.h"
 #include "support/StationFixture.h"
+#include "targets/SavedTargets.h"
 
 #include <QApplication>
 #include <QFile>
@@ -32,13 +33,7 @@ private:
     // The target lines of the configuration file (line 11 on), or nullopt when no file.
     static std::optional<QStringList> savedTargets(F_MAIN &w)
     {
-        QFile file(w.configFile().filePath());
-        if (!file.open(QIODevice::ReadOnly))
-            return std::nullopt;
-        QStringList lines = QString::fromLatin1(file.readAll()).split(QStringLiteral("\r\n"));
-        if (!lines.isEmpty() && lines.last().isEmpty())
-            lines.removeLast();
-        return lines.mid(10);
+        return SavedTargets::of(w.configFile().filePath());
     }
     static void forgetSavedFile(F_MAIN &w) { QFile::remove(w.configFile().filePath()); }
     // Presses Tab, as a person would, until the widget has the focus.
