@@ -1,12 +1,8 @@
 // The operator banner driven as the station drives it: lines written through AFF_LOG_MSG,
 // the once-a-second tick called directly, the day moved on the test clock.
 #include "link/Banner.h"
-#include "support/StationFixture.h"
+#include "support/HeadlessStationFixture.h"
 
-#include <QCheckBox>
-#include <QGroupBox>
-#include <QLabel>
-#include <QPixmap>
 #include <QTest>
 
 namespace {
@@ -21,42 +17,34 @@ class BannerTest : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<StationFixture> f;
+    std::unique_ptr<HeadlessStationFixture> f;
 
-    F_MAIN &w() { return f->w(); }
-    QString line(int i) { return w().AFF_MSG[i]->text(); }
-    void tick() { w().banner().TIM_HIDE_MSG_Timer(); }
+    Station &s() { return f->station(); }
+    StationState &state() { return f->state(); }
+    QString line(int i) { return state().bannerLine(i); }
+    void tick() { s().banner().TIM_HIDE_MSG_Timer(); }
     void ticks(int n)
     {
         for (int i = 0; i < n; ++i)
             tick();
     }
-    bool bannerShown() { return !w().FR_MSG->isHidden(); }
-    // The picture element PIC_MSG shows, or -1 when it is hidden. Every picture of the list
-    // is given its own size so that the copy tells which one it came from.
-    int pictureShown()
-    {
-        if (w().PIC_MSG->isHidden())
-            return -1;
-        return w().PIC_MSG->pixmap().width() - 1;
-    }
+    bool bannerShown() { return state().bannerShown(); }
+    // The picture of the list PIC_MSG shows, or -1 when it is hidden.
+    int pictureShown() { return state().bannerPicture(); }
+    // The operation holds the window: it is disabled.
+    bool windowEnabled() { return !state().busy(); }
 
 private slots:
     void init()
     {
-        f = std::make_unique<StationFixture>();
-        for (int i = 0; i < int(w().PIC_MSG_LIST.size()); ++i) {
-            QPixmap picture(i + 1, 1);
-            picture.fill(Qt::blue);
-            w().PIC_MSG_LIST[i]->setPixmap(picture);
-        }
+        f = std::make_unique<HeadlessStationFixture>();
         // An idle banner with empty lines, written around the banner's own handler.
-        w().state().setBannerLine(0, QString());
-        w().state().setBannerLine(1, QString());
-        w().state().setBannerShown(false);
-        w().state().setBannerPicture(-1);
-        w().TIM_HIDE_MSG_Tag = QStringLiteral("99");
-        w().state().setBusy(false);
+        state().setBannerLine(0, QString());
+        state().setBannerLine(1, QString());
+        state().setBannerShown(false);
+        state().setBannerPicture(-1);
+        state().bannerCountdown = QStringLiteral("99");
+        state().setBusy(false);
     }
     void cleanup() { f.reset(); }
 
@@ -142,14 +130,14 @@ private slots:
         QFETCH(int, beeps);
 
         // Line 2 first: the classification that counts is the one of the last change.
-        w().AFF_LOG_MSG(line2, 2);
-        w().AFF_LOG_MSG(line1, 1);
+        s().AFF_LOG_MSG(line2, 2);
+        s().AFF_LOG_MSG(line1, 1);
 
         QVERIFY(bannerShown());
-        QCOMPARE(w().TIM_HIDE_MSG_Tag, countdown);
+        QCOMPARE(state().bannerCountdown, countdown);
         QCOMPARE(pictureShown(), picture);
         QCOMPARE(f->dialogs.beeps(), beeps);
-        QVERIFY(!w().isEnabled());
+        QVERIFY(!windowEnabled());
     }
 
     void unansweredFingerPromptTimesOutOnTheTwelfthTick_data()
@@ -164,12 +152,12 @@ private slots:
     {
         QFETCH(QString, line2);
         QFETCH(int, beeps);
-        w().AFF_LOG_MSG(kFingerPrompt, 1);
-        w().AFF_LOG_MSG(line2, 2);
+        s().AFF_LOG_MSG(kFingerPrompt, 1);
+        s().AFF_LOG_MSG(line2, 2);
 
         ticks(11);
         QCOMPARE(line(0), kFingerPrompt);
-        QVERIFY(!w().isEnabled());
+        QVERIFY(!windowEnabled());
         QCOMPARE(f->dialogs.beeps(), 0);
 
         tick();
@@ -177,7 +165,7 @@ private slots:
         QCOMPARE(line(1), QString());
         QCOMPARE(pictureShown(), 7);
         QCOMPARE(f->dialogs.beeps(), beeps);
-        QVERIFY(w().isEnabled());
+        QVERIFY(windowEnabled());
         QVERIFY(bannerShown());
 
         // The error's own countdown, which the time-out tick already counted once.
@@ -208,60 +196,60 @@ private slots:
         QFETCH(QString, text);
         QFETCH(int, ticksToAct);
         QFETCH(bool, timesOut);
-        w().AFF_LOG_MSG(text, 1);
+        s().AFF_LOG_MSG(text, 1);
 
         ticks(ticksToAct - 1);
         QCOMPARE(line(0), text);
         QVERIFY(bannerShown());
-        QVERIFY(!w().isEnabled());
+        QVERIFY(!windowEnabled());
 
         tick();
         QCOMPARE(line(0), timesOut ? kCommError : QString());
         QCOMPARE(bannerShown(), timesOut);
-        QVERIFY(w().isEnabled());
-        QCOMPARE(w().TIM_HIDE_MSG_Tag, timesOut ? QStringLiteral("-2") : QStringLiteral("100"));
+        QVERIFY(windowEnabled());
+        QCOMPARE(state().bannerCountdown, timesOut ? QStringLiteral("-2") : QStringLiteral("100"));
     }
 
     void establishedIsHiddenOnItsFourthTick()
     {
-        w().AFF_LOG_MSG(QStringLiteral("Establish communication with Trelvane source unit"), 1);
+        s().AFF_LOG_MSG(QStringLiteral("Establish communication with Trelvane source unit"), 1);
         tick();
-        w().AFF_LOG_MSG(kEstablished, 1);
+        s().AFF_LOG_MSG(kEstablished, 1);
         ticks(3);
         QVERIFY(bannerShown());
-        QVERIFY(!w().isEnabled());
+        QVERIFY(!windowEnabled());
         tick();
         QVERIFY(!bannerShown());
-        QVERIFY(w().isEnabled());
+        QVERIFY(windowEnabled());
         QCOMPARE(line(0), QString());
         QCOMPARE(line(1), QString());
-        QCOMPARE(w().TIM_HIDE_MSG_Tag, QStringLiteral("100"));
+        QCOMPARE(state().bannerCountdown, QStringLiteral("100"));
         QCOMPARE(f->dialogs.beeps(), 0);
     }
 
     void aLaterMessageRestartsTheCountdownAndKeepsTheWindowDisabled()
     {
-        w().AFF_LOG_MSG(QStringLiteral("Hello"), 1);
+        s().AFF_LOG_MSG(QStringLiteral("Hello"), 1);
         ticks(5);
-        w().AFF_LOG_MSG(QStringLiteral("World"), 1);
+        s().AFF_LOG_MSG(QStringLiteral("World"), 1);
         ticks(5);
         QVERIFY(bannerShown());
-        QVERIFY(!w().isEnabled());
+        QVERIFY(!windowEnabled());
         tick();
         QVERIFY(!bannerShown());
-        QVERIFY(w().isEnabled());
+        QVERIFY(windowEnabled());
     }
 
     void idleBannerIsLeftAloneAndAnUnreadableCountdownCountsAsZero()
     {
         ticks(3);
-        QCOMPARE(w().TIM_HIDE_MSG_Tag, QStringLiteral("99"));
+        QCOMPARE(state().bannerCountdown, QStringLiteral("99"));
         QVERIFY(!bannerShown());
 
-        w().AFF_LOG_MSG(QStringLiteral("Hello"), 1);
-        w().TIM_HIDE_MSG_Tag = QStringLiteral("abc");
+        s().AFF_LOG_MSG(QStringLiteral("Hello"), 1);
+        state().bannerCountdown = QStringLiteral("abc");
         tick();
-        QCOMPARE(w().TIM_HIDE_MSG_Tag, QStringLiteral("1"));
+        QCOMPARE(state().bannerCountdown, QStringLiteral("1"));
         ticks(4);
         QVERIFY(bannerShown());
         tick();
@@ -270,22 +258,22 @@ private slots:
 
     void logCheckBoxNamesTheNewDayAtMidnight()
     {
-        QCOMPARE(w().SW_LOG->text(), QStringLiteral("Log activity to Trelvane_DATE.log"));
+        QCOMPARE(state().logCaption(), QStringLiteral("Log activity to Trelvane_DATE.log"));
         f->clock.setNow(QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59, 500)));
         tick();
-        QCOMPARE(w().SW_LOG->text(), QStringLiteral("Log activity to Trelvane_31-12-2026.log"));
+        QCOMPARE(state().logCaption(), QStringLiteral("Log activity to Trelvane_31-12-2026.log"));
         f->clock.setNow(QDateTime(QDate(2027, 1, 1), QTime(0, 0, 0, 500)));
         tick();
-        QCOMPARE(w().SW_LOG->text(), QStringLiteral("Log activity to Trelvane_01-01-2027.log"));
+        QCOMPARE(state().logCaption(), QStringLiteral("Log activity to Trelvane_01-01-2027.log"));
     }
 
     void everyNewLineTextIsLoggedWhileLoggingIsOn()
     {
-        w().AFF_LOG_MSG(QStringLiteral("Not logged"), 1);
+        s().AFF_LOG_MSG(QStringLiteral("Not logged"), 1);
         f->enableLog();
-        w().AFF_LOG_MSG(QStringLiteral("Enroll User: 12345"), 1);
-        w().AFF_LOG_MSG(QStringLiteral("User Enrollment"), 2);
-        w().AFF_LOG_MSG(QStringLiteral("User Enrollment"), 2); // no change, no line
+        s().AFF_LOG_MSG(QStringLiteral("Enroll User: 12345"), 1);
+        s().AFF_LOG_MSG(QStringLiteral("User Enrollment"), 2);
+        s().AFF_LOG_MSG(QStringLiteral("User Enrollment"), 2); // no change, no line
         ticks(6);
 
         QStringList entries = f->logLines();
@@ -297,5 +285,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(BannerTest)
+QTEST_GUILESS_MAIN(BannerTest)
 #include "tst_banner.moc"

@@ -1,13 +1,10 @@
 #include "config/ConfigFile.h"
+#include "support/FileContent.h"
 #include "support/FreePort.h"
-#include "support/StationFixture.h"
+#include "support/HeadlessStationFixture.h"
 
 #include <QDir>
 #include <QFile>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QRadioButton>
 #include <QTest>
 #include <QUdpSocket>
 
@@ -37,30 +34,21 @@ QByteArray configLines(const QByteArray &port, const QByteArray &mode, const QBy
                   end);
 }
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
+using FileContent::readAll;
+using FileContent::writeAll;
 
-bool writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QStringList entries(const QListWidget *list)
+QStringList entries(const StationState &state)
 {
     QStringList texts;
-    for (int i = 0; i < list->count(); ++i)
-        texts << list->item(i)->text();
+    for (const TargetUnit &target : state.targets())
+        texts << target.line;
     return texts;
 }
 
-bool allTicked(const QListWidget *list)
+bool allTicked(const StationState &state)
 {
-    for (int i = 0; i < list->count(); ++i)
-        if (list->item(i)->checkState() != Qt::Checked)
+    for (const TargetUnit &target : state.targets())
+        if (!target.ticked)
             return false;
     return true;
 }
@@ -188,11 +176,11 @@ void ConfigFileTest::loadingFillsTheControlsSanely_data()
         << ""
         << "<cfg>" << none;
 
-    // The prefix box holds fewer characters than a line may bring; the target list holds all.
+    // A line is read up to its limit, the prefix's as the targets'.
     QTest::newRow("100 KB lines are cut, later lines still read")
         << configLines("6", " 1 ", QByteArray(100000, 'p'), "S", "<tpl>/",
                        {QByteArray(100000, 't'), "after"})
-        << "6" << true << "<as much as the box holds>"
+        << "6" << true << "<as much as a line holds>"
         << "S"
         << "<tpl>/" << QStringList{QString(ConfigFile::kMaxLineBytes, QLatin1Char('t')), "after"};
 
@@ -239,31 +227,31 @@ void ConfigFileTest::loadingFillsTheControlsSanely()
     QFETCH(QString, templates);
     QFETCH(QStringList, targets);
 
-    StationFixture f(freeUdpPort());
+    HeadlessStationFixture f(freeUdpPort());
     const QString tpl = f.folder() + QStringLiteral("templates");
     const QString gone = f.folder() + QStringLiteral("gone");
     QVERIFY(QDir().mkdir(tpl));
     QVERIFY(QDir().mkdir(gone));
     QVERIFY(QDir().rmdir(gone));
     file.replace("<tpl>", tpl.toLatin1()).replace("<gone>", gone.toLatin1());
-    const QString cfgPath = f.w().configFile().filePath();
+    const QString cfgPath = f.station().configFile().filePath();
     QVERIFY(writeAll(cfgPath, file));
 
-    f.w().configFile().LOAD_CFG();
+    f.station().configFile().LOAD_CFG();
 
-    QCOMPARE(f.w().ID_LOAD_CFG, 0);
-    QCOMPARE(f.w().INP_SERIAL_PORT->text(), port);
-    QCOMPARE(f.w().SW_MODE[1]->isChecked(), readMode);
-    QCOMPARE(f.w().SW_MODE[0]->isChecked(), !readMode);
-    if (prefix == QLatin1String("<as much as the box holds>"))
-        prefix = QString(f.w().INP_PREFIX->maxLength(), QLatin1Char('p'));
-    QCOMPARE(f.w().INP_PREFIX->text(), prefix);
-    QCOMPARE(f.w().INP_SUFFIX->text(), suffix);
+    QCOMPARE(f.state().ID_LOAD_CFG, 0);
+    QCOMPARE(f.state().serialPort(), port);
+    QCOMPARE(f.state().readMode(), readMode);
+    QCOMPARE(f.state().enrollMode(), !readMode);
+    if (prefix == QLatin1String("<as much as a line holds>"))
+        prefix = QString(ConfigFile::kMaxLineBytes, QLatin1Char('p'));
+    QCOMPARE(f.state().prefix(), prefix);
+    QCOMPARE(f.state().suffix(), suffix);
     templates.replace(QStringLiteral("<tpl>"), tpl).replace(QStringLiteral("<cfg>/"), f.folder());
     templates.replace(QStringLiteral("<cfg>"), f.folder());
-    QCOMPARE(f.w().AFF_DIR_TEMPLATES->text(), templates);
-    QCOMPARE(entries(f.w().LST_IP), targets);
-    QVERIFY(allTicked(f.w().LST_IP));
+    QCOMPARE(f.state().templatesFolder(), templates);
+    QCOMPARE(entries(f.state()), targets);
+    QVERIFY(allTicked(f.state()));
     // Filling the controls asked for saves; none of them touched the file.
     QCOMPARE(readAll(cfgPath), file);
     QCOMPARE(f.dialogs.shown().size(), 0);
@@ -271,76 +259,77 @@ void ConfigFileTest::loadingFillsTheControlsSanely()
 
 void ConfigFileTest::targetLinesBeyondTheLimitAreIgnored()
 {
-    StationFixture f(freeUdpPort());
+    HeadlessStationFixture f(freeUdpPort());
     QList<QByteArray> targets;
     for (int i = 0; i < ConfigFile::kMaxTargets + 25; ++i)
         targets << "10.1." + QByteArray::number(i / 250) + "." + QByteArray::number(i % 250);
-    QVERIFY(writeAll(f.w().configFile().filePath(), configLines("1", "0", "", "", "", targets)));
+    QVERIFY(
+        writeAll(f.station().configFile().filePath(), configLines("1", "0", "", "", "", targets)));
 
-    f.w().configFile().LOAD_CFG();
+    f.station().configFile().LOAD_CFG();
 
-    QCOMPARE(f.w().LST_IP->count(), ConfigFile::kMaxTargets);
-    QCOMPARE(f.w().LST_IP->item(ConfigFile::kMaxTargets - 1)->text(),
+    QCOMPARE(f.state().targets().size(), ConfigFile::kMaxTargets);
+    QCOMPARE(f.state().targets()[ConfigFile::kMaxTargets - 1].line,
              QString::fromLatin1(targets[ConfigFile::kMaxTargets - 1]));
 }
 
 void ConfigFileTest::noFileKeepsTheDefaultsAndTheFirstSaveWritesTenLines()
 {
-    StationFixture f(freeUdpPort());
-    f.w().state().setTemplatesFolder(QStringLiteral("elsewhere"));
+    HeadlessStationFixture f(freeUdpPort());
+    f.state().setTemplatesFolder(QStringLiteral("elsewhere"));
 
-    f.w().configFile().LOAD_CFG();
+    f.station().configFile().LOAD_CFG();
 
-    QVERIFY(f.w().SW_MODE[0]->isChecked());
-    QCOMPARE(f.w().AFF_DIR_TEMPLATES->text(), f.folder());
-    QCOMPARE(f.w().INP_SERIAL_PORT->text(), QStringLiteral("0"));
-    QVERIFY(!QFile::exists(f.w().configFile().filePath()));
+    QVERIFY(f.state().enrollMode());
+    QCOMPARE(f.state().templatesFolder(), f.folder());
+    QCOMPARE(f.state().serialPort(), QStringLiteral("0"));
+    QVERIFY(!QFile::exists(f.station().configFile().filePath()));
 
-    QVERIFY(f.w().configFile().B_SAVE_CFG_Click());
-    QCOMPARE(readAll(f.w().configFile().filePath()),
+    QVERIFY(f.station().configFile().B_SAVE_CFG_Click());
+    QCOMPARE(readAll(f.station().configFile().filePath()),
              configLines("0", " 0 ", "", "{ENTER}", f.folder().toLatin1()));
 }
 
 void ConfigFileTest::saveWritesEveryLineAndLoadingItBackGivesTheSameWindow()
 {
-    StationFixture f(freeUdpPort());
+    HeadlessStationFixture f(freeUdpPort());
     const QByteArray folder = f.folder().toLatin1();
     // Lines 6 to 10 hold something; the save writes them back empty.
-    QVERIFY(writeAll(f.w().configFile().filePath(),
+    QVERIFY(writeAll(f.station().configFile().filePath(),
                      joined({"7", "1", "<", "{ENTER}", folder, "a", "b", "c", "d", "e",
                              "10.0.0.1         door \xe9", "10.0.0.2"})));
-    f.w().configFile().LOAD_CFG();
-    f.w().LST_IP->item(1)->setCheckState(Qt::Unchecked); // ticks are not saved
+    f.station().configFile().LOAD_CFG();
+    f.state().setTargetTicked(1, false); // ticks are not saved
 
-    QVERIFY(f.w().configFile().B_SAVE_CFG_Click());
+    QVERIFY(f.station().configFile().B_SAVE_CFG_Click());
     // The entry read from an older station's Latin-1 line is written back in the system's
     // character set (UTF-8 here).
     const QByteArray expected = configLines("7", " 1 ", "<", "{ENTER}", folder,
                                             {"10.0.0.1         door \xc3\xa9", "10.0.0.2"});
-    QCOMPARE(readAll(f.w().configFile().filePath()), expected);
+    QCOMPARE(readAll(f.station().configFile().filePath()), expected);
 
-    StationFixture g(freeUdpPort());
-    QVERIFY(QFile::copy(f.w().configFile().filePath(), g.w().configFile().filePath()));
-    g.w().configFile().LOAD_CFG();
-    QCOMPARE(g.w().INP_SERIAL_PORT->text(), QStringLiteral("7"));
-    QVERIFY(g.w().SW_MODE[1]->isChecked());
-    QCOMPARE(entries(g.w().LST_IP), entries(f.w().LST_IP));
-    QVERIFY(allTicked(g.w().LST_IP));
-    QCOMPARE(g.w().AFF_DIR_TEMPLATES->text(), f.folder());
+    HeadlessStationFixture g(freeUdpPort());
+    QVERIFY(QFile::copy(f.station().configFile().filePath(), g.station().configFile().filePath()));
+    g.station().configFile().LOAD_CFG();
+    QCOMPARE(g.state().serialPort(), QStringLiteral("7"));
+    QVERIFY(g.state().readMode());
+    QCOMPARE(entries(g.state()), entries(f.state()));
+    QVERIFY(allTicked(g.state()));
+    QCOMPARE(g.state().templatesFolder(), f.folder());
 }
 
 void ConfigFileTest::saveWhileLoadingWritesNothing()
 {
-    StationFixture f(freeUdpPort());
-    f.w().INP_SERIAL_PORT->setText(QStringLiteral("9"));
+    HeadlessStationFixture f(freeUdpPort());
+    f.state().setSerialPort(QStringLiteral("9"));
     const QByteArray old = configLines("3", " 0 ", "", "", "");
-    QVERIFY(writeAll(f.w().configFile().filePath(), old));
+    QVERIFY(writeAll(f.station().configFile().filePath(), old));
 
-    f.w().ID_LOAD_CFG = F_MAIN::True;
-    QVERIFY(!f.w().configFile().B_SAVE_CFG_Click());
-    f.w().ID_LOAD_CFG = 0;
+    f.state().ID_LOAD_CFG = StationState::True;
+    QVERIFY(!f.station().configFile().B_SAVE_CFG_Click());
+    f.state().ID_LOAD_CFG = 0;
 
-    QCOMPARE(readAll(f.w().configFile().filePath()), old);
+    QCOMPARE(readAll(f.station().configFile().filePath()), old);
     QCOMPARE(f.dialogs.shown().size(), 0);
     QCOMPARE(f.dialogs.beeps(), 0);
 }
@@ -355,10 +344,10 @@ void ConfigFileTest::failedSaveKeepsThePreviousFileAndReportsOnce_data()
 void ConfigFileTest::failedSaveKeepsThePreviousFileAndReportsOnce()
 {
     QFETCH(QString, failure);
-    StationFixture f(freeUdpPort());
-    const QString path = f.w().configFile().filePath();
-    f.w().INP_SERIAL_PORT->setText(QStringLiteral("4"));
-    f.w().INP_PREFIX->setText(QString(200, QLatin1Char('n')));
+    HeadlessStationFixture f(freeUdpPort());
+    const QString path = f.station().configFile().filePath();
+    f.state().setSerialPort(QStringLiteral("4"));
+    f.state().setPrefix(QString(200, QLatin1Char('n')));
     const QByteArray old = configLines("3", " 0 ", "old prefix", "", "", {"10.0.0.1"});
     QVERIFY(writeAll(path, old));
 
@@ -368,12 +357,12 @@ void ConfigFileTest::failedSaveKeepsThePreviousFileAndReportsOnce()
             QSKIP("Running as root: permission bits do not stop root's writes (the size-limit "
                   "row covers the failed write).");
         QFile::setPermissions(f.folder(), QFile::ReadOwner | QFile::ExeOwner);
-        saved = f.w().configFile().B_SAVE_CFG_Click();
+        saved = f.station().configFile().B_SAVE_CFG_Click();
         QFile::setPermissions(f.folder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     } else {
         FileSizeLimit limit(old.size() + 10);
         QVERIFY(limit.active());
-        saved = f.w().configFile().B_SAVE_CFG_Click();
+        saved = f.station().configFile().B_SAVE_CFG_Click();
     }
 
     QVERIFY(!saved);
@@ -421,7 +410,7 @@ void ConfigFileTest::editingTheTemplatesFolderChecksTheAnswerAndSaves()
     QFETCH(QStringList, messages);
     QFETCH(bool, saved);
 
-    StationFixture f(freeUdpPort());
+    HeadlessStationFixture f(freeUdpPort());
     const QString tpl = f.folder() + QStringLiteral("templates");
     QVERIFY(QDir().mkdir(tpl));
     QVERIFY(QDir().mkdir(f.folder() + QStringLiteral("DATA")));
@@ -431,7 +420,7 @@ void ConfigFileTest::editingTheTemplatesFolderChecksTheAnswerAndSaves()
     folder.replace(QStringLiteral("<tpl>"), tpl).replace(QStringLiteral("<cfg>"), f.folder());
     f.dialogs.answerInput(answer);
 
-    f.w().configFile().B_EDIT_DIR_TEMPLATE_Click();
+    f.station().configFile().B_EDIT_DIR_TEMPLATE_Click();
     QDir::setCurrent(previousCurrent);
 
     const auto &shown = f.dialogs.shown();
@@ -446,8 +435,8 @@ void ConfigFileTest::editingTheTemplatesFolderChecksTheAnswerAndSaves()
         QCOMPARE(shown[i].title, QString());
     }
     QCOMPARE(boxes, messages);
-    QCOMPARE(f.w().AFF_DIR_TEMPLATES->text(), folder);
-    const QByteArray file = readAll(f.w().configFile().filePath());
+    QCOMPARE(f.state().templatesFolder(), folder);
+    const QByteArray file = readAll(f.station().configFile().filePath());
     if (saved)
         QCOMPARE(file.split('\n').value(4), folder.toLatin1() + "\r");
     else
@@ -473,32 +462,36 @@ void ConfigFileTest::settingsTypedInAnyScriptSurviveARestart()
 {
     QFETCH(QString, setting);
     QFETCH(QString, value);
-    StationFixture f(freeUdpPort());
+    HeadlessStationFixture f(freeUdpPort());
     if (setting == QLatin1String("templates")) {
         value = f.folder() + value;
         QVERIFY(QDir().mkdir(value));
         f.dialogs.answerInput(value);
-        f.w().configFile().B_EDIT_DIR_TEMPLATE_Click(); // saves
+        f.station().configFile().B_EDIT_DIR_TEMPLATE_Click(); // saves
         value += QLatin1Char('/');
-        QCOMPARE(f.w().AFF_DIR_TEMPLATES->text(), value);
+        QCOMPARE(f.state().templatesFolder(), value);
     } else {
-        QLineEdit *box = setting == QLatin1String("prefix") ? f.w().INP_PREFIX : f.w().INP_SUFFIX;
-        box->setText(value);
-        QVERIFY(f.w().configFile().B_SAVE_CFG_Click());
+        if (setting == QLatin1String("prefix"))
+            f.state().setPrefix(value);
+        else
+            f.state().setSuffix(value);
+        QVERIFY(f.station().configFile().B_SAVE_CFG_Click());
     }
     const int line = setting == QLatin1String("prefix")   ? 2
                      : setting == QLatin1String("suffix") ? 3
                                                           : 4;
-    QCOMPARE(readAll(f.w().configFile().filePath()).split('\n').value(line), value.toUtf8() + "\r");
+    QCOMPARE(readAll(f.station().configFile().filePath()).split('\n').value(line),
+             value.toUtf8() + "\r");
 
-    StationFixture restarted(freeUdpPort());
-    QVERIFY(QFile::copy(f.w().configFile().filePath(), restarted.w().configFile().filePath()));
-    restarted.w().configFile().LOAD_CFG();
+    HeadlessStationFixture restarted(freeUdpPort());
+    QVERIFY(QFile::copy(f.station().configFile().filePath(),
+                        restarted.station().configFile().filePath()));
+    restarted.station().configFile().LOAD_CFG();
 
-    F_MAIN &w = restarted.w();
-    const QString loaded = setting == QLatin1String("prefix")   ? w.INP_PREFIX->text()
-                           : setting == QLatin1String("suffix") ? w.INP_SUFFIX->text()
-                                                                : w.AFF_DIR_TEMPLATES->text();
+    const StationState &state = restarted.state();
+    const QString loaded = setting == QLatin1String("prefix")   ? state.prefix()
+                           : setting == QLatin1String("suffix") ? state.suffix()
+                                                                : state.templatesFolder();
     QCOMPARE(loaded, value);
     QCOMPARE(restarted.dialogs.shown().size(), 0);
 }
@@ -527,7 +520,7 @@ void ConfigFileTest::fileFromAnEditorOrAnOlderStationLoads()
     QFETCH(QString, prefix);
     QFETCH(QString, suffix);
     QFETCH(QString, target);
-    StationFixture f(freeUdpPort());
+    HeadlessStationFixture f(freeUdpPort());
     const QString templates = f.folder() + QStringLiteral("donn\u00e9es/");
     QVERIFY(QDir().mkdir(templates));
     const auto bytes = [&encoding](const QString &text) {
@@ -537,15 +530,15 @@ void ConfigFileTest::fileFromAnEditorOrAnOlderStationLoads()
         configLines("3", " 0 ", bytes(prefix), bytes(suffix), bytes(templates), {bytes(target)});
     if (encoding == QLatin1String("utf-8-bom"))
         file.prepend("\xef\xbb\xbf");
-    QVERIFY(writeAll(f.w().configFile().filePath(), file));
+    QVERIFY(writeAll(f.station().configFile().filePath(), file));
 
-    f.w().configFile().LOAD_CFG();
+    f.station().configFile().LOAD_CFG();
 
-    QCOMPARE(f.w().INP_SERIAL_PORT->text(), QStringLiteral("3"));
-    QCOMPARE(f.w().INP_PREFIX->text(), prefix);
-    QCOMPARE(f.w().INP_SUFFIX->text(), suffix);
-    QCOMPARE(f.w().AFF_DIR_TEMPLATES->text(), templates); // not the configuration folder
-    QCOMPARE(entries(f.w().LST_IP), QStringList{target});
+    QCOMPARE(f.state().serialPort(), QStringLiteral("3"));
+    QCOMPARE(f.state().prefix(), prefix);
+    QCOMPARE(f.state().suffix(), suffix);
+    QCOMPARE(f.state().templatesFolder(), templates); // not the configuration folder
+    QCOMPARE(entries(f.state()), QStringList{target});
 }
 
 // A read-mode station whose UDP port is taken: the port's error box opens while the mode
@@ -555,10 +548,10 @@ void ConfigFileTest::everySettingIsInPlaceBeforeTheModeSwitchActs()
 {
     QUdpSocket holder;
     QVERIFY(holder.bind(QHostAddress::AnyIPv4, 0));
-    StationFixture f(holder.localPort());
+    HeadlessStationFixture f(holder.localPort());
     const QString templates = f.folder() + QStringLiteral("templates/");
     QVERIFY(QDir().mkdir(templates));
-    QVERIFY(writeAll(f.w().configFile().filePath(),
+    QVERIFY(writeAll(f.station().configFile().filePath(),
                      configLines("4", " 1 ", "No.", "{TAB}", templates.toUtf8(),
                                  {"10.0.0.1         door", "10.0.0.2"})));
     struct Seen
@@ -569,12 +562,12 @@ void ConfigFileTest::everySettingIsInPlaceBeforeTheModeSwitchActs()
     };
     QList<Seen> seen;
     f.dialogs.whileShown([&f, &seen](const ScriptedDialogs::Shown &) {
-        F_MAIN &w = f.w();
-        seen.append({w.INP_SERIAL_PORT->text(), w.INP_PREFIX->text(), w.INP_SUFFIX->text(),
-                     w.AFF_DIR_TEMPLATES->text(), entries(w.LST_IP), w.readModeSelected()});
+        const StationState &state = f.state();
+        seen.append({state.serialPort(), state.prefix(), state.suffix(), state.templatesFolder(),
+                     entries(state), state.readMode()});
     });
 
-    f.w().configFile().LOAD_CFG();
+    f.station().configFile().LOAD_CFG();
 
     QCOMPARE(seen.size(), 1); // the port's box
     QVERIFY(f.dialogs.shown().first().text.startsWith(QStringLiteral("ERROR: UDP PORT")));
@@ -586,5 +579,5 @@ void ConfigFileTest::everySettingIsInPlaceBeforeTheModeSwitchActs()
     QCOMPARE(seen[0].targets, (QStringList{"10.0.0.1         door", "10.0.0.2"}));
 }
 
-QTEST_MAIN(ConfigFileTest)
+QTEST_GUILESS_MAIN(ConfigFileTest)
 #include "tst_config_file.moc"

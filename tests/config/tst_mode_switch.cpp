@@ -1,17 +1,11 @@
 #include "config/ConfigFile.h"
 #include "config/ModeSwitch.h"
+#include "support/FileContent.h"
 #include "support/FreePort.h"
-#include "support/StationFixture.h"
+#include "support/HeadlessStationFixture.h"
 
-#include <QApplication>
 #include <QFile>
-#include <QFocusEvent>
-#include <QGroupBox>
 #include <QHostAddress>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QTest>
 #include <QUdpSocket>
 
@@ -20,49 +14,47 @@ namespace {
 const QString kDefinePrompt = QStringLiteral(
     "Please define the Enroll password:\r\n* Just click on OK to not use a Password");
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
+using FileContent::readAll;
+using FileContent::writeAll;
 
-bool writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-// A station past start-up (enroll mode needs it), its window shown, and a free UDP port.
+// A station past start-up (enroll mode needs it) and a free UDP port.
 struct TestStation
 {
-    TestStation() : f(freeUdpPort())
+    TestStation() : f(freeUdpPort()) { state().setStarted(true); }
+    Station &station() { return f.station(); }
+    StationState &state() { return f.state(); }
+    ModeSwitch &modeSwitch() { return station().modeSwitch(); }
+    QString passwordFile() { return modeSwitch().passwordFilePath(); }
+    QByteArray savedModeLine()
     {
-        f.w().show();
-        f.w().state().setStarted(true);
+        return readAll(station().configFile().filePath()).split('\n').value(1);
     }
-    F_MAIN &w() { return f.w(); }
-    QString passwordFile() { return w().modeSwitch().passwordFilePath(); }
-    QByteArray savedModeLine() { return readAll(w().configFile().filePath()).split('\n').value(1); }
     bool inEnrollLayout()
     {
-        return w().SW_MODE[0]->isChecked() && w().FR_MANAGE_USR->isVisibleTo(&w()) &&
-               w().FR_TARGET->isVisibleTo(&w()) && !w().FR_READ_MODE->isVisibleTo(&w()) &&
-               w().UDP_RX->state() == QAbstractSocket::UnconnectedState;
+        return state().enrollMode() && state().laidOutMode() == StationState::Mode::Enroll &&
+               state().targetFrameShown() &&
+               station().udpRx().state() == QAbstractSocket::UnconnectedState;
     }
     bool inReadLayout()
     {
-        return w().SW_MODE[1]->isChecked() && !w().FR_MANAGE_USR->isVisibleTo(&w()) &&
-               !w().FR_TARGET->isVisibleTo(&w()) && w().FR_READ_MODE->isVisibleTo(&w()) &&
-               w().UDP_RX->state() == QAbstractSocket::BoundState &&
-               w().UDP_RX->localPort() == w().options().udpPort;
+        return state().readMode() && state().laidOutMode() == StationState::Mode::Read &&
+               !state().targetFrameShown() &&
+               station().udpRx().state() == QAbstractSocket::BoundState &&
+               station().udpRx().localPort() == station().options().udpPort;
+    }
+    // The operator's click on enroll mode: the button is checked, then its handler runs.
+    void clickEnrollMode()
+    {
+        state().setMode(StationState::Mode::Enroll);
+        modeSwitch().SW_MODE_Click(0);
     }
     void typePasswordAndPressEnter(const QString &text)
     {
-        w().INP_PASSWORD->setText(text);
-        QTest::keyClick(w().INP_PASSWORD, Qt::Key_Return);
+        state().setPasswordText(text);
+        modeSwitch().INP_PASSWORD_KeyPress();
     }
 
-    StationFixture f;
+    HeadlessStationFixture f;
 };
 
 } // namespace
@@ -90,7 +82,7 @@ void ModeSwitchTest::firstEnrollWithAnEmptyAnswerNeedsNoPasswordFromThenOn()
     TestStation s;
     s.f.dialogs.answerInput(QString());
 
-    s.w().modeSwitch().select(0);
+    s.modeSwitch().select(0);
 
     QCOMPARE(s.f.dialogs.shown().size(), 1);
     QCOMPARE(s.f.dialogs.shown()[0].text, kDefinePrompt);
@@ -99,14 +91,14 @@ void ModeSwitchTest::firstEnrollWithAnEmptyAnswerNeedsNoPasswordFromThenOn()
     QVERIFY(s.inEnrollLayout());
     QCOMPARE(s.savedModeLine(), QByteArray(" 0 \r"));
 
-    s.w().modeSwitch().select(1);
+    s.modeSwitch().select(1);
     QVERIFY(s.inReadLayout());
     QCOMPARE(s.savedModeLine(), QByteArray(" 1 \r"));
-    s.w().SW_MODE[0]->click(); // the operator's click
+    s.clickEnrollMode();
     QVERIFY(s.inEnrollLayout());
     QCOMPARE(s.f.dialogs.shown().size(), 1);
-    QVERIFY(!s.w().FR_PASSWORD->isVisibleTo(&s.w()));
-    QVERIFY(s.w().B_RESET_PASSWORD->isVisibleTo(&s.w()));
+    QVERIFY(!s.state().passwordPrompt());
+    QVERIFY(s.state().passwordResetOffered());
 }
 
 void ModeSwitchTest::aPasswordOfThreeBlanksIsShownAndStoredEmpty()
@@ -114,7 +106,7 @@ void ModeSwitchTest::aPasswordOfThreeBlanksIsShownAndStoredEmpty()
     TestStation s;
     s.f.dialogs.answerInput(QStringLiteral("   "));
 
-    s.w().modeSwitch().select(0);
+    s.modeSwitch().select(0);
 
     QCOMPARE(s.f.dialogs.shown().size(), 2);
     const auto &important = s.f.dialogs.shown()[1];
@@ -140,15 +132,15 @@ void ModeSwitchTest::storedPasswordIsAcceptedInAnyCaseAndWithBlanks()
     QVERIFY(writeAll(s.passwordFile(), "Secret\r\n"));
 
     // Choosing enroll mode checks the empty box first: read mode, the password frame waits.
-    s.w().SW_MODE[0]->click();
+    s.clickEnrollMode();
     QVERIFY(s.inReadLayout());
-    QVERIFY(s.w().FR_PASSWORD->isVisibleTo(&s.w()));
+    QVERIFY(s.state().passwordPrompt());
 
     s.typePasswordAndPressEnter(typed);
 
     QVERIFY(s.inEnrollLayout());
-    QVERIFY(!s.w().FR_PASSWORD->isVisibleTo(&s.w()));
-    QVERIFY(s.w().B_RESET_PASSWORD->isVisibleTo(&s.w()));
+    QVERIFY(!s.state().passwordPrompt());
+    QVERIFY(s.state().passwordResetOffered());
     QCOMPARE(s.savedModeLine(), QByteArray(" 0 \r"));
     QCOMPARE(s.f.dialogs.shown().size(), 0);
     QCOMPARE(readAll(s.passwordFile()), QByteArray("Secret\r\n"));
@@ -175,7 +167,7 @@ void ModeSwitchTest::passwordInAnyScriptOpensEnrollModeAfterARestart()
     QFETCH(QString, typedAfterRestart);
     TestStation s;
     s.f.dialogs.answerInput(password);
-    s.w().modeSwitch().select(0);
+    s.modeSwitch().select(0);
     QCOMPARE(s.f.dialogs.shown().size(), 2);
     QCOMPARE(s.f.dialogs.shown()[1].text,
              QStringLiteral("Important: Take in note this Password: ") + password);
@@ -184,7 +176,7 @@ void ModeSwitchTest::passwordInAnyScriptOpensEnrollModeAfterARestart()
 
     TestStation restarted;
     QVERIFY(QFile::copy(s.passwordFile(), restarted.passwordFile()));
-    restarted.w().SW_MODE[0]->click();
+    restarted.clickEnrollMode();
     QVERIFY(restarted.inReadLayout()); // the password frame waits
     restarted.typePasswordAndPressEnter(typedAfterRestart);
     QVERIFY(restarted.inEnrollLayout());
@@ -195,15 +187,15 @@ void ModeSwitchTest::wrongPasswordStaysInReadModeAndSavesIt()
 {
     TestStation s;
     QVERIFY(writeAll(s.passwordFile(), "Secret\r\n"));
-    s.w().SW_MODE[0]->click();
-    s.w().INP_PASSWORD->setText(QStringLiteral("Secrets"));
+    s.clickEnrollMode();
+    s.state().setPasswordText(QStringLiteral("Secrets"));
 
-    QTest::mouseClick(s.w().B_OK_PASSWORD, Qt::LeftButton);
+    s.modeSwitch().B_OK_PASSWORD_Click();
 
     QVERIFY(s.inReadLayout());
-    QVERIFY(s.w().FR_PASSWORD->isVisibleTo(&s.w()));
-    QVERIFY(!s.w().B_RESET_PASSWORD->isVisibleTo(&s.w()));
-    QCOMPARE(s.w().INP_PASSWORD->text(), QString());
+    QVERIFY(s.state().passwordPrompt());
+    QVERIFY(!s.state().passwordResetOffered());
+    QCOMPARE(s.state().passwordText(), QString());
     QCOMPARE(s.savedModeLine(), QByteArray(" 1 \r"));
     QCOMPARE(s.f.dialogs.shown().size(), 0);
 }
@@ -211,31 +203,30 @@ void ModeSwitchTest::wrongPasswordStaysInReadModeAndSavesIt()
 void ModeSwitchTest::readModeShowsTheOwnAddressAndListens()
 {
     TestStation s;
-    s.w().modeSwitch().select(1);
+    s.modeSwitch().select(1);
 
     QVERIFY(s.inReadLayout());
-    const QHostAddress own(s.w().AFF_IP_SERVER->text());
+    const QHostAddress own(s.state().lastUser().source);
     QCOMPARE(own.protocol(), QAbstractSocket::IPv4Protocol);
-    QCOMPARE(s.w().AFF_IP_SERVER->text(), ModeSwitch::ownAddress());
+    QCOMPARE(s.state().lastUser().source, ModeSwitch::ownAddress());
 
     // Datagrams to the port arrive at UDP_RX and are handled.
     s.f.enableLog();
     QUdpSocket sender;
-    sender.writeDatagram("ping", QHostAddress::LocalHost, s.w().options().udpPort);
+    sender.writeDatagram("ping", QHostAddress::LocalHost, s.station().options().udpPort);
     QTRY_VERIFY(s.f.logBytes().contains(" RX_UDP: [112][105][110][103]\r\n"));
 }
 
 void ModeSwitchTest::beforeTheWindowIsShownEnrollModeIsLaidOutAsReadMode()
 {
-    StationFixture f(freeUdpPort());
-    f.w().modeSwitch().select(0);
+    HeadlessStationFixture f(freeUdpPort());
+    f.station().modeSwitch().select(0);
 
-    QVERIFY(f.w().SW_MODE[0]->isChecked());
-    QVERIFY(f.w().FR_READ_MODE->isVisibleTo(&f.w()));
-    QVERIFY(!f.w().FR_MANAGE_USR->isVisibleTo(&f.w()));
-    QCOMPARE(f.w().UDP_RX->state(), QAbstractSocket::BoundState);
+    QVERIFY(f.state().enrollMode());
+    QCOMPARE(f.state().laidOutMode(), StationState::Mode::Read);
+    QCOMPARE(f.station().udpRx().state(), QAbstractSocket::BoundState);
     QCOMPARE(f.dialogs.shown().size(), 0);
-    QVERIFY(!QFile::exists(f.w().modeSwitch().passwordFilePath()));
+    QVERIFY(!QFile::exists(f.station().modeSwitch().passwordFilePath()));
 }
 
 void ModeSwitchTest::resetPasswordAsksFirst_data()
@@ -250,14 +241,14 @@ void ModeSwitchTest::resetPasswordAsksFirst()
     QFETCH(bool, yes);
     TestStation s;
     QVERIFY(writeAll(s.passwordFile(), "Secret\r\n"));
-    s.w().INP_PASSWORD->setText(QStringLiteral("secret"));
-    s.w().modeSwitch().select(0);
+    s.state().setPasswordText(QStringLiteral("secret"));
+    s.modeSwitch().select(0);
     QVERIFY(s.inEnrollLayout());
-    QVERIFY(s.w().B_RESET_PASSWORD->isVisibleTo(&s.w()));
+    QVERIFY(s.state().passwordResetOffered());
 
     s.f.dialogs.answerMessage(yes ? Dialogs::Answer::Yes : Dialogs::Answer::No);
     s.f.dialogs.answerInput(QStringLiteral("new"));
-    QTest::mouseClick(s.w().B_RESET_PASSWORD, Qt::LeftButton);
+    s.modeSwitch().B_RESET_PASSWORD_Click();
 
     const auto &shown = s.f.dialogs.shown();
     QCOMPARE(shown[0].text, QStringLiteral("Do you want Reset the password ?"));
@@ -267,30 +258,34 @@ void ModeSwitchTest::resetPasswordAsksFirst()
     if (!yes) {
         QCOMPARE(shown.size(), 1);
         QCOMPARE(readAll(s.passwordFile()), QByteArray("Secret\r\n"));
-        QVERIFY(s.w().B_RESET_PASSWORD->isVisibleTo(&s.w()));
+        QVERIFY(s.state().passwordResetOffered());
         return;
     }
     QCOMPARE(shown.size(), 3); // the question, the new password, "Important"
     QCOMPARE(shown[1].title, QStringLiteral("Define the Password"));
     QCOMPARE(shown[2].text, QStringLiteral("Important: Take in note this Password: new"));
     QCOMPARE(readAll(s.passwordFile()), QByteArray("new\r\n"));
-    QVERIFY(!s.w().B_RESET_PASSWORD->isVisibleTo(&s.w()));
+    QVERIFY(!s.state().passwordResetOffered());
 }
 
 void ModeSwitchTest::leavingThePrefixOrSuffixSavesTheFile()
 {
     TestStation s;
-    const QString cfg = s.w().configFile().filePath();
-    for (QLineEdit *box : {s.w().INP_PREFIX, s.w().INP_SUFFIX}) {
+    const QString cfg = s.station().configFile().filePath();
+    for (const bool prefix : {true, false}) {
         QFile::remove(cfg);
-        box->setText(QStringLiteral("{F%1}").arg(box == s.w().INP_PREFIX ? 1 : 2));
-        QFocusEvent leave(QEvent::FocusOut, Qt::TabFocusReason);
-        QApplication::sendEvent(box, &leave);
+        if (prefix) {
+            s.state().setPrefix(QStringLiteral("{F1}"));
+            s.modeSwitch().INP_PREFIX_LostFocus();
+        } else {
+            s.state().setSuffix(QStringLiteral("{F2}"));
+            s.modeSwitch().INP_SUFFIX_LostFocus();
+        }
         const QList<QByteArray> lines = readAll(cfg).split('\n');
-        QCOMPARE(lines.value(2), s.w().INP_PREFIX->text().toLatin1() + "\r");
-        QCOMPARE(lines.value(3), s.w().INP_SUFFIX->text().toLatin1() + "\r");
+        QCOMPARE(lines.value(2), s.state().prefix().toLatin1() + "\r");
+        QCOMPARE(lines.value(3), s.state().suffix().toLatin1() + "\r");
     }
 }
 
-QTEST_MAIN(ModeSwitchTest)
+QTEST_GUILESS_MAIN(ModeSwitchTest)
 #include "tst_mode_switch.moc"

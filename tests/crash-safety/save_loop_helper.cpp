@@ -1,25 +1,22 @@
 // A station that saves one of its files over and over, for the test that kills it in the
 // middle of a save. Usage: save_loop_helper FOLDER config|password|template
 //
-// It builds a station on FOLDER (offscreen), saves content B and copies what it wrote to
+// It builds a station on FOLDER (without a window), saves content B and copies what it wrote to
 // FOLDER/expected-b, then content A (FOLDER/expected-a), and prints "ready" and how long the
 // longer of the two saves took, in microseconds. Each line "go"
 // on its input forks a child that saves B, A, B, A, ... until it is killed; the helper
 // prints "child PID", waits for the child to end and prints "ended SIGNAL". It ends at the
 // end of its input, and a child never outlives it.
-#include "app/F_MAIN.h"
 #include "config/ConfigFile.h"
 #include "config/ModeSwitch.h"
 #include "enroll/TemplateStore.h"
 #include "platform/ScriptedDialogs.h"
 #include "platform/TestClock.h"
+#include "station/Station.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
 #include <QTextStream>
 
 #include <csignal>
@@ -62,9 +59,8 @@ bool copyFile(const QString &from, const QString &to)
 
 int main(int argc, char *argv[])
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    const QStringList args = QApplication::arguments();
+    QCoreApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
     if (args.size() != 3)
         return 2;
     const QString folder = args[1] + QLatin1Char('/');
@@ -74,20 +70,22 @@ int main(int argc, char *argv[])
     options.programFolder = args[1];
     TestClock clock;
     ScriptedDialogs dialogs;
-    F_MAIN w(options, StationPlatform{clock, dialogs});
-    w.state().setConfigFolder(folder);
-    w.state().setTemplatesFolder(folder);
+    Station w(options, StationPlatform{clock, dialogs});
+    StationState &state = w.state();
+    state.setConfigFolder(folder);
+    state.setTemplatesFolder(folder);
 
     QString path;
     Save save;
     if (kind == QLatin1String("config")) {
         path = w.configFile().filePath();
         for (int i = 0; i < 60; ++i)
-            w.LST_IP->addItem(QStringLiteral("10.0.%1.%2        Unit %2").arg(i / 250).arg(i));
-        save = [&w](int content) {
+            state.insertTarget(
+                i, {QStringLiteral("10.0.%1.%2        Unit %2").arg(i / 250).arg(i), true});
+        save = [&w, &state](int content) {
             // The prefix and suffix change without a save of their own (no focus moves).
-            w.INP_PREFIX->setText(content ? filled('B', 3000) : filled('a', 2000));
-            w.INP_SUFFIX->setText(content ? QStringLiteral("{TAB}") : QStringLiteral("{ENTER}"));
+            state.setPrefix(content ? filled('B', 3000) : filled('a', 2000));
+            state.setSuffix(content ? QStringLiteral("{TAB}") : QStringLiteral("{ENTER}"));
             return w.configFile().B_SAVE_CFG_Click();
         };
     } else if (kind == QLatin1String("password")) {

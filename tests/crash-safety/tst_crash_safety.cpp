@@ -1,18 +1,15 @@
 // Every save of the station is atomic: killed at any moment, or stopped by a full disk, it
 // leaves the old file whole or the new one complete, never a cut or missing file.
-#include "app/F_MAIN.h"
-#include "backup/SourceScript.h"
 #include "config/ConfigFile.h"
 #include "config/ModeSwitch.h"
 #include "enroll/TemplateBackup.h"
 #include "enroll/TemplateStore.h"
-#include "support/StationFixture.h"
+#include "support/HeadlessStationFixture.h"
+#include "support/SourceScript.h"
 
 #include <QDir>
 #include <QFile>
-#include <QLabel>
 #include <QProcess>
-#include <QRadioButton>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
@@ -178,15 +175,14 @@ void CrashSafetyTest::aSaveKilledAtAnyMomentLeavesTheOldOrTheNewFile()
 
 void CrashSafetyTest::aFullDiskLeavesNoPasswordFileAndTellsTheOperator()
 {
-    StationFixture f;
-    F_MAIN &w = f.w();
-    w.show();
-    w.state().setStarted(true);
+    HeadlessStationFixture f;
+    Station &w = f.station();
+    f.state().setStarted(true);
     f.dialogs.answerInput(QStringLiteral("Secret"));
     {
         FileSizeLimit limit(3);
         QVERIFY(limit.active());
-        w.SW_MODE[0]->setChecked(true);
+        f.state().setMode(StationState::Mode::Enroll);
         w.modeSwitch().SW_MODE_Click(0);
     }
     // A cut or empty password file would open enroll mode to anybody; no file asks again.
@@ -205,14 +201,14 @@ void CrashSafetyTest::aFullDiskLeavesNoPasswordFileAndTellsTheOperator()
 
 void CrashSafetyTest::aFullDiskKeepsTheOldPasswordFile()
 {
-    StationFixture f;
-    const QString path = f.w().modeSwitch().passwordFilePath();
+    HeadlessStationFixture f;
+    const QString path = f.station().modeSwitch().passwordFilePath();
     QVERIFY(writeAll(path, "old password\r\n"));
     bool written = true;
     {
         FileSizeLimit limit(8);
         QVERIFY(limit.active());
-        written = f.w().modeSwitch().writePassword(QStringLiteral("a longer new password"));
+        written = f.station().modeSwitch().writePassword(QStringLiteral("a longer new password"));
     }
     QVERIFY(!written);
     QCOMPARE(readAll(path), QByteArray("old password\r\n"));
@@ -221,28 +217,28 @@ void CrashSafetyTest::aFullDiskKeepsTheOldPasswordFile()
 
 void CrashSafetyTest::aFullDiskDuringABackupKeepsTheOldTemplateAndEndsWithTheError()
 {
-    StationFixture f;
+    HeadlessStationFixture f;
     f.clock.setRealTimeFactor(0.25);
     QVERIFY(f.openSerialPeer(1));
-    f.w().SERIAL_RX->start();
-    SourceScript source(f);
+    f.station().serialRxTimer().start();
+    SourceScript source(f.peer());
     // The first answer: acknowledgement, data header, a 400-byte template, trailer; the next
     // one holds no template.
     source.replies = {QByteArray(26, '\x11') + QByteArray(400, '\x5a') + QByteArray(4, '\0'),
                       QByteArray(17, '\x22')};
-    const QString path = f.w().templateStore().path(QStringLiteral("12345"), 1);
+    const QString path = f.station().templateStore().path(QStringLiteral("12345"), 1);
     QVERIFY(writeAll(path, "old template"));
     {
         FileSizeLimit limit(100);
         QVERIFY(limit.active());
-        f.w().templateBackup().backup(QStringLiteral("12345"));
+        f.station().templateBackup().backup(QStringLiteral("12345"));
     }
     QCOMPARE(source.requests.size(), 2);
     QCOMPARE(readAll(path), QByteArray("old template"));
-    QCOMPARE(f.w().AFF_MSG[0]->text(), QStringLiteral("User: 12345"));
+    QCOMPARE(f.state().bannerLine(0), QStringLiteral("User: 12345"));
     // Not "Synchronization Complete": the targets got the old template, not the new one.
-    QCOMPARE(f.w().AFF_MSG[1]->text(), QStringLiteral("Cannot save user template to: ") + path);
+    QCOMPARE(f.state().bannerLine(1), QStringLiteral("Cannot save user template to: ") + path);
 }
 
-QTEST_MAIN(CrashSafetyTest)
+QTEST_GUILESS_MAIN(CrashSafetyTest)
 #include "tst_crash_safety.moc"

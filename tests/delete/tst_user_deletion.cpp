@@ -4,20 +4,13 @@
 #include "link/Frame.h"
 #include "link/ReceiveDispatcher.h"
 #include "link/SerialLink.h"
-#include "app/QtDialogs.h"
-#include "support/StationFixture.h"
+#include "support/HeadlessStationFixture.h"
 #include "util/TextNumber.h"
 
-#include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QMessageBox>
 #include <QNetworkDatagram>
-#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QUdpSocket>
@@ -59,7 +52,7 @@ struct Site
 {
     TargetUnit first;
     TargetUnit second;
-    std::unique_ptr<StationFixture> station;
+    std::unique_ptr<HeadlessStationFixture> station;
 
     bool start()
     {
@@ -73,7 +66,7 @@ struct Site
             }
             if (first.bind(QStringLiteral("127.0.0.1"), port) &&
                 second.bind(QStringLiteral("127.0.0.2"), port)) {
-                station = std::make_unique<StationFixture>(port);
+                station = std::make_unique<HeadlessStationFixture>(port);
                 return true;
             }
             first.close();
@@ -120,10 +113,10 @@ class UserDeletionTest : public QObject
     Q_OBJECT
 
 private:
-    static void connectSource(StationFixture &f)
+    static void connectSource(HeadlessStationFixture &f)
     {
         QVERIFY(f.openSerialPeer(7));
-        f.w().state().setSourceStatus(LinkStatus::Connected);
+        f.station().state().setSourceStatus(LinkStatus::Connected);
     }
 
 private slots:
@@ -139,24 +132,24 @@ private slots:
     {
         Site site;
         QVERIFY(site.start());
-        StationFixture &f = *site.station;
-        F_MAIN &w = f.w();
+        HeadlessStationFixture &f = *site.station;
+        Station &w = f.station();
         connectSource(f);
         f.enableLog();
         putFiles(f.folder(), {"1-01.DAT", "1-02.DAT", "12-01.DAT", "10-01.DAT"});
         w.targetList().addEntry(TargetList::entryText("127.0.0.1", "Gate"));
         w.targetList().addEntry(TargetList::entryText("127.0.0.3", "Not ticked"));
         w.targetList().addEntry(TargetList::entryText(" 127.0.0.2", "Hall"));
-        w.LST_IP->item(1)->setCheckState(Qt::Unchecked);
-        w.TRELVANE_LOAD = 1;
+        w.state().setTargetTicked(1, false);
+        w.state().TRELVANE_LOAD = 1;
         // What the folder held when each datagram left.
         QStringList filesAtEachSend;
-        connect(w.UDP_TX, &QIODevice::bytesWritten, this,
+        connect(&w.udpTx(), &QIODevice::bytesWritten, this,
                 [&] { filesAtEachSend.append(templateFiles(f.folder()).join(u' ')); });
 
-        w.INP_USER_NUMBER->setText(QStringLiteral("1"));
+        w.state().setUserText(QStringLiteral("1"));
         f.dialogs.answerMessage(Dialogs::Answer::Yes); // the operator confirms
-        w.B_USER_DELETE->click();
+        w.userDeletion().B_USER_DELETE_Click();
 
         const QByteArray frame = hex("40 16 01 00 00 00 00 00 00 00 00 57 0A");
         QCOMPARE(f.readSent(13), frame);
@@ -168,9 +161,9 @@ private slots:
 
         QCOMPARE(templateFiles(f.folder()), (QStringList{"10-01.DAT", "12-01.DAT"}));
         QCOMPARE(filesAtEachSend, QStringList(2, QStringLiteral("10-01.DAT 12-01.DAT")));
-        QCOMPARE(w.TRELVANE_LOAD, F_MAIN::True);
-        QCOMPARE(w.AFF_MSG[0]->text(), QStringLiteral("Delete User: 1"));
-        QCOMPARE(w.AFF_MSG[1]->text(), QString());
+        QCOMPARE(w.state().TRELVANE_LOAD, StationState::True);
+        QCOMPARE(w.state().bannerLine(0), QStringLiteral("Delete User: 1"));
+        QCOMPARE(w.state().bannerLine(1), QString());
         QCOMPARE(f.dialogs.shown().size(), 1); // the question, and nothing else
         QCOMPARE(f.dialogs.shown().first().kind, ScriptedDialogs::Shown::Kind::Question);
 
@@ -185,12 +178,12 @@ private slots:
 
     void deletingUser12LeavesTheFilesOfUser123()
     {
-        StationFixture f;
+        HeadlessStationFixture f;
         connectSource(f);
         putFiles(f.folder(), {"12-01.DAT", "12-02.DAT", "123-01.DAT", "123-02.DAT", "1-01.DAT"});
-        f.w().INP_USER_NUMBER->setText(QStringLiteral("12"));
+        f.station().state().setUserText(QStringLiteral("12"));
         f.dialogs.answerMessage(Dialogs::Answer::Yes); // the operator confirms
-        f.w().B_USER_DELETE->click();
+        f.station().userDeletion().B_USER_DELETE_Click();
         QCOMPARE(f.readSent(13), hex("40 16 0C 00 00 00 00 00 00 00 00 62 0A"));
         QCOMPARE(templateFiles(f.folder()), (QStringList{"1-01.DAT", "123-01.DAT", "123-02.DAT"}));
     }
@@ -199,16 +192,16 @@ private slots:
     {
         Site site;
         QVERIFY(site.start());
-        StationFixture &f = *site.station;
-        F_MAIN &w = f.w();
+        HeadlessStationFixture &f = *site.station;
+        Station &w = f.station();
         connectSource(f);
         f.enableLog();
         w.targetList().addEntry(TargetList::entryText("127.0.0.1", "Gate"));
-        w.LST_IP->item(0)->setCheckState(Qt::Unchecked);
+        w.state().setTargetTicked(0, false);
 
-        w.INP_USER_NUMBER->setText(QStringLiteral("5"));
+        w.state().setUserText(QStringLiteral("5"));
         f.dialogs.answerMessage(Dialogs::Answer::Yes); // the operator confirms
-        w.B_USER_DELETE->click();
+        w.userDeletion().B_USER_DELETE_Click();
 
         QCOMPARE(f.readSent(13), hex("40 16 05 00 00 00 00 00 00 00 00 5B 0A"));
         QVERIFY(site.first.received(1, 200).isEmpty());
@@ -238,16 +231,17 @@ private slots:
         QFETCH(QString, status);
         QFETCH(QString, typed);
         QFETCH(QString, title);
-        StationFixture f;
-        F_MAIN &w = f.w();
+        HeadlessStationFixture f;
+        Station &w = f.station();
         QVERIFY(f.openSerialPeer(7));
-        w.state().setSourceStatus(status == captionOf(LinkStatus::Connected) ? LinkStatus::Connected
-                                                                            : LinkStatus::Disconnected);
+        w.state().setSourceStatus(status == captionOf(LinkStatus::Connected)
+                                      ? LinkStatus::Connected
+                                      : LinkStatus::Disconnected);
         const QStringList files{"1-01.DAT", "1-02.DAT", "12-01.DAT"};
         putFiles(f.folder(), files);
-        w.INP_USER_NUMBER->setText(typed);
+        w.state().setUserText(typed);
 
-        w.B_USER_DELETE->click();
+        w.userDeletion().B_USER_DELETE_Click();
 
         QCOMPARE(f.dialogs.shown().size(), 1);
         QCOMPARE(f.dialogs.shown().first().title, title);
@@ -258,11 +252,11 @@ private slots:
 
     void aDeleteOf1StarThatSkipsTheCheckStillTouchesNoFile()
     {
-        StationFixture f;
+        HeadlessStationFixture f;
         connectSource(f);
         const QStringList files{"1*-01.DAT", "1-01.DAT", "12-01.DAT"};
         putFiles(f.folder(), files);
-        f.w().enrollment().SOURCE_COMMAND(QStringLiteral("1*"), QStringLiteral("DEL"));
+        f.station().enrollment().SOURCE_COMMAND(QStringLiteral("1*"), QStringLiteral("DEL"));
         QCOMPARE(templateFiles(f.folder()), files);
         QCOMPARE(f.readSent(1, 150), QByteArray());
     }
@@ -271,15 +265,15 @@ private slots:
     {
         Site site;
         QVERIFY(site.start());
-        StationFixture &f = *site.station;
-        F_MAIN &w = f.w();
+        HeadlessStationFixture &f = *site.station;
+        Station &w = f.station();
         connectSource(f);
         for (const char *address : {"127.0.0.1", "x.y", "300.1.1.1", "127.0.0.2"})
             w.targetList().addEntry(TargetList::entryText(address, "unit"));
 
-        w.INP_USER_NUMBER->setText(QStringLiteral("1"));
+        w.state().setUserText(QStringLiteral("1"));
         f.dialogs.answerMessage(Dialogs::Answer::Yes); // the operator confirms
-        w.B_USER_DELETE->click();
+        w.userDeletion().B_USER_DELETE_Click();
 
         const QByteArray frame = hex("40 16 01 00 00 00 00 00 00 00 00 57 0A");
         QCOMPARE(f.readSent(13), frame);
@@ -291,17 +285,17 @@ private slots:
     {
         Site site;
         QVERIFY(site.start());
-        StationFixture &f = *site.station;
-        F_MAIN &w = f.w();
+        HeadlessStationFixture &f = *site.station;
+        Station &w = f.station();
         QVERIFY(f.openSerialPeer(7));
-        w.Serial->close(); // the supervision has not noticed yet: still "Connected"
+        w.serial().close(); // the supervision has not noticed yet: still "Connected"
         w.state().setSourceStatus(LinkStatus::Connected);
         putFiles(f.folder(), {"1-01.DAT"});
         w.targetList().addEntry(TargetList::entryText("127.0.0.2", "Hall"));
 
-        w.INP_USER_NUMBER->setText(QStringLiteral("1"));
+        w.state().setUserText(QStringLiteral("1"));
         f.dialogs.answerMessage(Dialogs::Answer::Yes); // the operator confirms
-        w.B_USER_DELETE->click();
+        w.userDeletion().B_USER_DELETE_Click();
 
         QVERIFY(templateFiles(f.folder()).isEmpty());
         QCOMPARE(site.second.received(1),
@@ -350,8 +344,8 @@ private slots:
         const bool yes = answer == int(Dialogs::Answer::Yes);
         Site site;
         QVERIFY(site.start());
-        StationFixture &f = *site.station;
-        F_MAIN &w = f.w();
+        HeadlessStationFixture &f = *site.station;
+        Station &w = f.station();
         connectSource(f);
         f.enableLog();
         putFiles(f.folder(), {"1002-01.DAT", "1002-02.DAT", "10021-01.DAT"});
@@ -359,12 +353,12 @@ private slots:
         w.targetList().addEntry(TargetList::entryText("127.0.0.3", "Not ticked"));
         w.targetList().addEntry(TargetList::entryText("10.0.0.999", "Kept from an old file"));
         w.targetList().addEntry(TargetList::entryText("127.0.0.2", "Hall"));
-        w.LST_IP->item(1)->setCheckState(Qt::Unchecked);
-        const QString bannerBefore = w.AFF_MSG[0]->text();
+        w.state().setTargetTicked(1, false);
+        const QString bannerBefore = w.state().bannerLine(0);
         f.dialogs.answerMessage(Dialogs::Answer(answer));
 
-        w.INP_USER_NUMBER->setText(QStringLiteral("1002"));
-        w.B_USER_DELETE->click();
+        w.state().setUserText(QStringLiteral("1002"));
+        w.userDeletion().B_USER_DELETE_Click();
 
         const QString question = QStringLiteral(
             "Delete user 1002 from the source unit, its 2 template files and 2 target units?");
@@ -382,8 +376,8 @@ private slots:
             QCOMPARE(f.readSent(1, 150), QByteArray());
             QVERIFY(site.first.received(1, 150).isEmpty());
             QVERIFY(site.second.received(1, 50).isEmpty());
-            QCOMPARE(w.AFF_MSG[0]->text(), bannerBefore);
-            QVERIFY(w.isEnabled());
+            QCOMPARE(w.state().bannerLine(0), bannerBefore);
+            QVERIFY(!w.state().busy());
             return;
         }
         const QByteArray frame = Frame::deleteUser(*USER_NUMBER_TO_BYTES(1002));
@@ -391,50 +385,10 @@ private slots:
         QCOMPARE(site.first.received(1), QList<QByteArray>{frame});
         QCOMPARE(site.second.received(1), QList<QByteArray>{frame});
         QCOMPARE(templateFiles(f.folder()), QStringList{"10021-01.DAT"});
-        QCOMPARE(w.AFF_MSG[0]->text(), QStringLiteral("Delete User: 1002"));
+        QCOMPARE(w.state().bannerLine(0), QStringLiteral("Delete User: 1002"));
         // The entry that names no unit was skipped, and the log says so.
         QVERIFY(f.logLines().join(u'\n').contains(
             QStringLiteral("Target unit skipped: \"10.0.0.999\" has the number 999, above 255.")));
-    }
-
-    // The real question box: No is the default button, Escape and Enter answer No, only Yes
-    // deletes. Its picture goes to docs/ when TRELVANE_SCREENSHOT_DIR names a folder.
-    void theRealQuestionDefaultsToNo_data()
-    {
-        QTest::addColumn<int>("key");
-        QTest::addColumn<bool>("clickYes");
-        QTest::addColumn<int>("expected");
-        QTest::newRow("Escape") << int(Qt::Key_Escape) << false << int(Dialogs::Answer::No);
-        QTest::newRow("Enter") << int(Qt::Key_Return) << false << int(Dialogs::Answer::No);
-        QTest::newRow("Yes clicked") << 0 << true << int(Dialogs::Answer::Yes);
-    }
-    void theRealQuestionDefaultsToNo()
-    {
-        QFETCH(int, key);
-        QFETCH(bool, clickYes);
-        QFETCH(int, expected);
-        QtDialogs dialogs;
-        const QString question = UserDeletion::deletionQuestion(QStringLiteral("1002"), 2, 3);
-        bool defaultIsNo = false;
-        QString shownText;
-        QTimer::singleShot(0, qApp, [&] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (!box)
-                return;
-            defaultIsNo = box->defaultButton() == box->button(QMessageBox::No);
-            shownText = box->text();
-            const QByteArray folder = qgetenv("TRELVANE_SCREENSHOT_DIR");
-            if (!folder.isEmpty())
-                box->grab().save(QString::fromLocal8Bit(folder) +
-                                 QStringLiteral("/screenshot-delete-question.png"));
-            if (clickYes)
-                box->button(QMessageBox::Yes)->click();
-            else
-                QTest::keyClick(box, Qt::Key(key));
-        });
-        QCOMPARE(int(dialogs.question(question, QStringLiteral("Delete user"))), expected);
-        QVERIFY(defaultIsNo);
-        QCOMPARE(shownText, question);
     }
 
     void theSourceUnitsConfirmationNamesTheDeletedUser_data()
@@ -446,22 +400,22 @@ private slots:
     void theSourceUnitsConfirmationNamesTheDeletedUser()
     {
         QFETCH(QByteArray, reply);
-        StationFixture f;
-        F_MAIN &w = f.w();
+        HeadlessStationFixture f;
+        Station &w = f.station();
         connectSource(f);
-        w.INP_USER_NUMBER->setText(QStringLiteral("12345"));
+        w.state().setUserText(QStringLiteral("12345"));
         f.dialogs.answerMessage(Dialogs::Answer::Yes); // the operator confirms
-        w.B_USER_DELETE->click();
+        w.userDeletion().B_USER_DELETE_Click();
         QCOMPARE(f.readSent(13), hex("40 16 39 30 00 00 00 00 00 00 00 BF 0A"));
-        QCOMPARE(w.AFF_MSG[0]->text(), QStringLiteral("Delete User: 12345"));
+        QCOMPARE(w.state().bannerLine(0), QStringLiteral("Delete User: 12345"));
 
         QVERIFY(f.feedSerial(reply));
         w.dispatcher().SERIAL_RX_Timer();
 
-        QCOMPARE(w.AFF_MSG[0]->text(), QStringLiteral("User 12345 deleted"));
-        QCOMPARE(w.AFF_MSG[1]->text(), QString());
+        QCOMPARE(w.state().bannerLine(0), QStringLiteral("User 12345 deleted"));
+        QCOMPARE(w.state().bannerLine(1), QString());
     }
 };
 
-QTEST_MAIN(UserDeletionTest)
+QTEST_GUILESS_MAIN(UserDeletionTest)
 #include "tst_user_deletion.moc"

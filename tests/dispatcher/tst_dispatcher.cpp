@@ -3,13 +3,9 @@
 #include "link/Frame.h"
 #include "link/ReceiveDispatcher.h"
 #include "link/SerialLink.h"
-#include "support/StationFixture.h"
+#include "support/HeadlessStationFixture.h"
 #include "util/TextNumber.h"
 
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QRadioButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -45,23 +41,23 @@ class DispatcherTest : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<StationFixture> f;
+    std::unique_ptr<HeadlessStationFixture> f;
 
     void poll(const QByteArray &chunk)
     {
         QVERIFY(f->feedSerial(chunk));
-        f->w().dispatcher().SERIAL_RX_Timer();
+        f->station().dispatcher().SERIAL_RX_Timer();
     }
-    QString line(int i) const { return f->w().AFF_MSG[i]->text(); }
+    QString line(int i) const { return f->state().bannerLine(i); }
 
 private slots:
     void init()
     {
-        f = std::make_unique<StationFixture>();
+        f = std::make_unique<HeadlessStationFixture>();
         QVERIFY(f->openSerialPeer());
-        f->w().SW_MODE[0]->setChecked(true);
-        f->w().state().setBannerLine(0, QString());
-        f->w().state().setBannerLine(1, QString());
+        f->state().setMode(StationState::Mode::Enroll);
+        f->state().setBannerLine(0, QString());
+        f->state().setBannerLine(1, QString());
     }
     void cleanup() { f.reset(); }
 
@@ -112,19 +108,19 @@ private slots:
         for (const QByteArray &chunk : chunks)
             poll(chunk);
         QCOMPARE(line(0), line1);
-        QCOMPARE(f->w().AFF_SCORE->text(), score);
-        QCOMPARE(f->w().RX_SCORE, pending);
+        QCOMPARE(f->state().quality(), score);
+        QCOMPARE(f->state().RX_SCORE, pending);
     }
 
     void splitFrameIsDispatchedOnThePollThatCompletesIt()
     {
-        f->w().state().setHandshakePending(true);
+        f->state().setHandshakePending(true);
         poll(kHandshakeReply.left(5));
         QCOMPARE(line(0), QString());
-        QCOMPARE(f->w().RX_SCORE, kHandshakeReply.left(5));
+        QCOMPARE(f->state().RX_SCORE, kHandshakeReply.left(5));
         poll(kHandshakeReply.mid(5));
         QCOMPARE(line(0), kEstablished);
-        QVERIFY(f->w().FR_ERROR->isHidden());
+        QVERIFY(!f->state().handshakePending());
     }
 
     void deleteReplyNamesTheUserInTheFieldWhateverItsStatus_data()
@@ -136,8 +132,8 @@ private slots:
     void deleteReplyNamesTheUserInTheFieldWhateverItsStatus()
     {
         QFETCH(QByteArray, frame);
-        f->w().INP_USER_NUMBER->setText(QStringLiteral("777"));
-        f->w().state().setBannerLine(1, QStringLiteral("Delete User: 777"));
+        f->state().setUserText(QStringLiteral("777"));
+        f->state().setBannerLine(1, QStringLiteral("Delete User: 777"));
         poll(frame);
         QCOMPARE(line(0), QStringLiteral("User 777 deleted"));
         QCOMPARE(line(1), QString());
@@ -146,23 +142,23 @@ private slots:
     void userFrameInEnrollModeArmsTheBackup()
     {
         poll(userFrame("39300000", 0x5A));
-        QCOMPARE(f->w().INP_USER_NUMBER->text(), QStringLiteral("12345"));
+        QCOMPARE(f->state().userText(), QStringLiteral("12345"));
         QCOMPARE(line(0), QStringLiteral("Remove your finger from the sensor"));
         QCOMPARE(line(1), QStringLiteral("Reception of template number: 12345"));
-        QCOMPARE(f->w().TIM_BACKUP->interval(), 200);
-        QVERIFY(f->w().TIM_BACKUP->isActive());
+        QCOMPARE(f->station().backupTimer().interval(), 200);
+        QVERIFY(f->station().backupTimer().isActive());
         QCOMPARE(f->clock.sleptMs(), 1000); // the one-second wait that serves no events
     }
 
     void userFrameInReadModeGoesToKeyboardOutput()
     {
-        f->w().SW_MODE[1]->setChecked(true);
-        QSignalSpy recognised(&f->w().dispatcher(), &ReceiveDispatcher::userRecognised);
+        f->state().setMode(StationState::Mode::Read);
+        QSignalSpy recognised(&f->station().dispatcher(), &ReceiveDispatcher::userRecognised);
         poll(userFrame("40E20100", 0));
-        QCOMPARE(f->w().INP_USER_NUMBER->text(), QStringLiteral("123456"));
+        QCOMPARE(f->state().userText(), QStringLiteral("123456"));
         QCOMPARE(recognised.count(), 1);
         QCOMPARE(recognised.at(0).at(0).toString(), QStringLiteral("123456"));
-        QVERIFY(!f->w().TIM_BACKUP->isActive());
+        QVERIFY(!f->station().backupTimer().isActive());
         QCOMPARE(line(0), QString());
     }
 
@@ -171,13 +167,13 @@ private slots:
         QByteArray everyByte;
         for (int i = 0; i < 256; ++i)
             everyByte.append(char(i));
-        f->w().TRELVANE_LOAD = 1;
+        f->state().TRELVANE_LOAD = 1;
         poll(kHandshakeReply);
         poll(everyByte);
-        QCOMPARE(f->w().RX_EMPREINTE, kHandshakeReply + everyByte);
+        QCOMPARE(f->state().RX_EMPREINTE, kHandshakeReply + everyByte);
         QCOMPARE(line(0), QString()); // the reply was collected, not dispatched
         QCOMPARE(line(1), QStringLiteral("Synchronize user template, please wait."));
-        QCOMPARE(f->w().RX_SCORE, QByteArray());
+        QCOMPARE(f->state().RX_SCORE, QByteArray());
     }
 
     void bulkCollectionKeepsNoMoreThanTheLongestAnswer()
@@ -185,20 +181,20 @@ private slots:
         QByteArray stream(48 * 1024, '\0');
         for (qsizetype i = 0; i < stream.size(); ++i)
             stream[i] = char(i * 13);
-        f->w().TRELVANE_LOAD = 1;
+        f->state().TRELVANE_LOAD = 1;
         for (int i = 0; i < 4; ++i)
             poll(stream);
-        QCOMPARE(f->w().RX_EMPREINTE.size(), ReceiveDispatcher::kMaxCollectedBytes);
-        QCOMPARE(f->w().RX_EMPREINTE,
+        QCOMPARE(f->state().RX_EMPREINTE.size(), ReceiveDispatcher::kMaxCollectedBytes);
+        QCOMPARE(f->state().RX_EMPREINTE,
                  (stream + stream).left(ReceiveDispatcher::kMaxCollectedBytes));
     }
 
     void fragmentPendingBeforeBulkCollectionSurvivesIt()
     {
         poll(kHandshakeReply.left(4));
-        f->w().TRELVANE_LOAD = 1;
+        f->state().TRELVANE_LOAD = 1;
         poll(QByteArray("raw"));
-        f->w().TRELVANE_LOAD = F_MAIN::True;
+        f->state().TRELVANE_LOAD = StationState::True;
         poll(kHandshakeReply.mid(4));
         QCOMPARE(line(0), kEstablished);
     }
@@ -206,7 +202,7 @@ private slots:
     void everyChunkIsTracedAndAnEmptyReadIsNot()
     {
         f->enableLog();
-        f->w().dispatcher().SERIAL_RX_Timer();
+        f->station().dispatcher().SERIAL_RX_Timer();
         QVERIFY(f->logLines().isEmpty());
         poll(QByteArray::fromHex("40FF00"));
         QVERIFY(f->logLines().last().endsWith(QStringLiteral(" RX_Serial: [64][255][0]")));
@@ -217,7 +213,7 @@ private slots:
         QByteArray garbage(256 * 1024, 'g');
         for (int i = 0; i < 8; ++i)
             poll(garbage);
-        QVERIFY(f->w().RX_SCORE.size() <= ReceiveDispatcher::kMaxPendingBytes);
+        QVERIFY(f->state().RX_SCORE.size() <= ReceiveDispatcher::kMaxPendingBytes);
         poll(QByteArray(1, 0x40));
         poll(kHandshakeReply.mid(1));
         QCOMPARE(line(0), kEstablished);
@@ -227,13 +223,13 @@ private slots:
     {
         f->peer().write(kHandshakeReply);
         QTest::qWait(100);
-        QCOMPARE(line(0), QString());                         // SERIAL_RX stopped: nothing polled
-        QCOMPARE(f->w().serial().readAll(), kHandshakeReply); // still waiting in the port
+        QCOMPARE(line(0), QString()); // SERIAL_RX stopped: nothing polled
+        QCOMPARE(f->station().serial().readAll(), kHandshakeReply); // still waiting in the port
         // Enabled with a safety-net tick an hour away: only the arrival can run the poll.
-        f->w().SERIAL_RX->start(3600 * 1000);
+        f->station().serialRxTimer().start(3600 * 1000);
         f->peer().write(kDeleteDone);
         QTRY_COMPARE_WITH_TIMEOUT(line(0), QStringLiteral("User  deleted"), 2000);
-        QCOMPARE(f->w().RX_SCORE, QByteArray());
+        QCOMPARE(f->state().RX_SCORE, QByteArray());
     }
 
     void bytesThatArrivedWhileThePollWasStoppedAreReadAsSoonAsItIsEnabledAgain()
@@ -242,17 +238,17 @@ private slots:
         QCOMPARE(line(0), QString());
         // The safety-net tick is an hour away and no new byte arrives: only starting the
         // timer again can run the poll.
-        f->w().SERIAL_RX->start(3600 * 1000);
+        f->station().serialRxTimer().start(3600 * 1000);
         QTRY_COMPARE_WITH_TIMEOUT(line(0), kEstablished, 2000);
     }
 
     void closedSerialPortEndsThePollQuietly()
     {
-        f->w().serial().close();
-        f->w().dispatcher().SERIAL_RX_Timer();
-        QCOMPARE(f->w().RX_SCORE, QByteArray());
+        f->station().serial().close();
+        f->station().dispatcher().SERIAL_RX_Timer();
+        QCOMPARE(f->state().RX_SCORE, QByteArray());
     }
 };
 
-QTEST_MAIN(DispatcherTest)
+QTEST_GUILESS_MAIN(DispatcherTest)
 #include "tst_dispatcher.moc"

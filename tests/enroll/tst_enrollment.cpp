@@ -3,14 +3,10 @@
 #include "link/Frame.h"
 #include "link/ReceiveDispatcher.h"
 #include "link/SerialLink.h"
-#include "support/StationFixture.h"
+#include "support/HeadlessStationFixture.h"
 #include "unit-sim/SimulatedUnit.h"
 
 #include <QDeadlineTimer>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -27,12 +23,12 @@ private:
     static QByteArray hex(const char *text) { return QByteArray::fromHex(text); }
 
     // A station with its serial port on a raw pty, the link reading "Connected".
-    static void connectPeer(StationFixture &f)
+    static void connectPeer(HeadlessStationFixture &f)
     {
         QVERIFY(f.openSerialPeer(7));
-        f.w().state().setSourceStatus(LinkStatus::Connected);
+        f.state().setSourceStatus(LinkStatus::Connected);
     }
-    static QByteArray nothingMoreSent(StationFixture &f) { return f.readSent(1, 150); }
+    static QByteArray nothingMoreSent(HeadlessStationFixture &f) { return f.readSent(1, 150); }
 
 private slots:
     void theEnrollButtonChecksTheUserNumber_data()
@@ -65,15 +61,14 @@ private slots:
     {
         QFETCH(QString, typed);
         QFETCH(QByteArray, frame);
-        StationFixture f;
-        F_MAIN &w = f.w();
+        HeadlessStationFixture f;
+        Station &w = f.station();
         connectPeer(f);
         f.enableLog();
-        w.INP_SERIAL_PORT->setFocus();
-        w.INP_USER_NUMBER->setText(typed);
+        w.state().setUserText(typed);
         const qint64 sleptBefore = f.clock.sleptMs();
 
-        w.B_USER_ENROLL->click();
+        w.enrollment().B_USER_ENROLL_Click();
 
         if (frame.isEmpty()) {
             QCOMPARE(f.dialogs.shown().size(), 1);
@@ -83,7 +78,7 @@ private slots:
             QCOMPARE(box.text, QStringLiteral("Enter a number from 1 to 4294967295"));
             QCOMPARE(box.icon, Dialogs::Icon::Critical);
             QCOMPARE(box.beepsBefore, 2);
-            QCOMPARE(w.focusWidget(), w.INP_USER_NUMBER);
+            QCOMPARE(f.focusedField(), StationState::Field::UserText);
             QCOMPARE(nothingMoreSent(f), QByteArray());
             QVERIFY(!f.logLines().join(u'\n').contains(QStringLiteral("Enroll User")));
             return;
@@ -92,10 +87,11 @@ private slots:
         QCOMPARE(nothingMoreSent(f), QByteArray());
         QVERIFY(f.dialogs.shown().isEmpty());
         QVERIFY(f.clock.sleptMs() - sleptBefore >= 200);
-        QCOMPARE(w.AFF_MSG[0]->text(), QStringLiteral("Place your finger on sensor and wait ..."));
-        QCOMPARE(w.AFF_MSG[1]->text(), QStringLiteral("User Enrollment"));
-        QCOMPARE(w.AFF_SCORE->text(), QStringLiteral("0"));
-        QCOMPARE(w.TRELVANE_LOAD, F_MAIN::True);
+        QCOMPARE(w.state().bannerLine(0),
+                 QStringLiteral("Place your finger on sensor and wait ..."));
+        QCOMPARE(w.state().bannerLine(1), QStringLiteral("User Enrollment"));
+        QCOMPARE(w.state().quality(), QStringLiteral("0"));
+        QCOMPARE(w.state().TRELVANE_LOAD, StationState::True);
         // The whole field text was shown before the command went out.
         const QStringList log = f.logLines();
         const auto banner = std::find_if(log.cbegin(), log.cend(), [&](const QString &line) {
@@ -111,14 +107,13 @@ private slots:
 
     void withTheLinkDownTheEnrollButtonAsksForTheSerialPort()
     {
-        StationFixture f;
-        F_MAIN &w = f.w();
+        HeadlessStationFixture f;
+        Station &w = f.station();
         QVERIFY(f.openSerialPeer(7));
         w.state().setSourceStatus(LinkStatus::Error);
-        w.INP_USER_NUMBER->setText(QStringLiteral("12345"));
-        w.INP_USER_NUMBER->setFocus();
+        w.state().setUserText(QStringLiteral("12345"));
 
-        w.B_USER_ENROLL->click();
+        w.enrollment().B_USER_ENROLL_Click();
 
         QCOMPARE(f.dialogs.shown().size(), 1);
         const Shown box = f.dialogs.shown().first();
@@ -126,54 +121,28 @@ private slots:
         QCOMPARE(box.text, QStringLiteral("Serial port error"));
         QCOMPARE(box.icon, Dialogs::Icon::Critical);
         QCOMPARE(box.beepsBefore, 2);
-        QCOMPARE(w.focusWidget(), w.INP_SERIAL_PORT);
+        QCOMPARE(f.focusedField(), StationState::Field::SerialPort);
         QCOMPARE(nothingMoreSent(f), QByteArray());
     }
 
     void pressingEnrollTwiceSendsTwoCommands()
     {
-        StationFixture f;
-        F_MAIN &w = f.w();
+        HeadlessStationFixture f;
+        Station &w = f.station();
         connectPeer(f);
-        w.INP_USER_NUMBER->setText(QStringLiteral("1"));
-        w.B_USER_ENROLL->click();
+        w.state().setUserText(QStringLiteral("1"));
+        w.enrollment().B_USER_ENROLL_Click();
         // The banner holds the window until the unanswered prompt has run its time.
-        QVERIFY(!w.isEnabled());
-        for (int tick = 0; tick < 20 && !w.isEnabled(); ++tick)
+        QVERIFY(w.state().busy());
+        for (int tick = 0; tick < 20 && w.state().busy(); ++tick)
             w.banner().TIM_HIDE_MSG_Timer();
-        QVERIFY(w.isEnabled());
-        w.B_USER_ENROLL->click();
+        QVERIFY(!w.state().busy());
+        w.enrollment().B_USER_ENROLL_Click();
 
         const QByteArray once = hex("40 05 01 00 00 00 00 00 00 00 71 B7 0A");
         QCOMPARE(f.readSent(26), once + once);
-        QCOMPARE(w.AFF_MSG[0]->text(), QStringLiteral("Place your finger on sensor and wait ..."));
-    }
-
-    void theButtonCaptionsFollowTheField_data()
-    {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("enrollCaption");
-        QTest::addColumn<QString>("deleteCaption");
-        QTest::newRow("blanks around") << " 42 "
-                                       << "     Enroll user    42"
-                                       << "    Delete user   42";
-        QTest::newRow("cleared") << ""
-                                 << "Enroll user"
-                                 << "Delete user";
-        QTest::newRow("only blanks") << "   "
-                                     << "Enroll user"
-                                     << "Delete user";
-    }
-    void theButtonCaptionsFollowTheField()
-    {
-        QFETCH(QString, typed);
-        QFETCH(QString, enrollCaption);
-        QFETCH(QString, deleteCaption);
-        StationFixture f;
-        f.w().INP_USER_NUMBER->setText(QStringLiteral("7"));
-        f.w().INP_USER_NUMBER->setText(typed);
-        QCOMPARE(f.w().B_USER_ENROLL->text(), enrollCaption);
-        QCOMPARE(f.w().B_USER_DELETE->text(), deleteCaption);
+        QCOMPARE(w.state().bannerLine(0),
+                 QStringLiteral("Place your finger on sensor and wait ..."));
     }
 
     void sourceCommandSendsNothingForAnUnusableNumber_data()
@@ -197,77 +166,83 @@ private slots:
     {
         QFETCH(QString, user);
         QFETCH(QString, command);
-        StationFixture f;
+        HeadlessStationFixture f;
         connectPeer(f);
-        f.w().AFF_LOG_MSG(QStringLiteral("before"), 1);
+        f.station().AFF_LOG_MSG(QStringLiteral("before"), 1);
 
-        f.w().enrollment().SOURCE_COMMAND(user, command);
+        f.station().enrollment().SOURCE_COMMAND(user, command);
 
         QCOMPARE(nothingMoreSent(f), QByteArray());
-        QCOMPARE(f.w().AFF_MSG[0]->text(), QStringLiteral("before"));
+        QCOMPARE(f.state().bannerLine(0), QStringLiteral("before"));
     }
 
     void sourceCommandSendsTheHandshakeAndTheFirstTemplateRequest()
     {
-        StationFixture f;
+        HeadlessStationFixture f;
         connectPeer(f);
         f.clock.setRealTimeFactor(0.02);
-        f.w().enrollment().SOURCE_COMMAND(QStringLiteral("99999"), QStringLiteral("INIT"));
+        f.station().enrollment().SOURCE_COMMAND(QStringLiteral("99999"), QStringLiteral("INIT"));
         QCOMPARE(f.readSent(13), hex("40 01 00 00 00 00 31 00 00 00 65 D7 0A"));
 
         // "LOAD" hands the user to the backup, whose first request names the user.
-        f.w().enrollment().SOURCE_COMMAND(QStringLiteral("12345"), QStringLiteral("LOAD"));
+        f.station().enrollment().SOURCE_COMMAND(QStringLiteral("12345"), QStringLiteral("LOAD"));
         QCOMPARE(f.readSent(13).left(13), hex("40 89 39 30 00 00 80 01 00 00 00 B3 0A"));
     }
 
     void aSendOnAClosedLinkIsIgnored()
     {
-        StationFixture f;
-        F_MAIN &w = f.w();
-        w.SW_COMM[0]->setChecked(true);
-        w.Serial->close();
+        HeadlessStationFixture f;
+        Station &w = f.station();
+        w.state().setSelectedLink(StationState::Link::Serial);
+        w.serial().close();
         w.enrollment().SOURCE_COMMAND(QStringLiteral("5"), QStringLiteral("ADD"));
-        QCOMPARE(w.AFF_MSG[0]->text(), QStringLiteral("Place your finger on sensor and wait ..."));
+        QCOMPARE(w.state().bannerLine(0),
+                 QStringLiteral("Place your finger on sensor and wait ..."));
     }
 
     void anEnrollmentWithTheSimulatedUnitArmsTheBackup()
     {
-        StationFixture f;
-        F_MAIN &w = f.w();
+        HeadlessStationFixture f;
+        Station &w = f.station();
         SimulatedUnit source;
         source.setSplit(Frame::kLength); // the unit's frames come one by one
         const QString com1 = f.folder() + QStringLiteral("COM1");
         QVERIFY(source.listenSerial(com1));
-        w.SW_COMM[0]->setChecked(true);
-        w.SW_MODE[0]->setChecked(true);
-        w.Serial->setDevicePath(com1);
-        QVERIFY(w.Serial->open());
+        w.state().setSelectedLink(StationState::Link::Serial);
+        w.state().setMode(StationState::Mode::Enroll);
+        w.serial().setDevicePath(com1);
+        QVERIFY(w.serial().open());
         w.state().setSourceStatus(LinkStatus::Connected);
-        w.SERIAL_RX->start();
+        w.serialRxTimer().start();
 
         QSignalSpy requests(&source, &SimulatedUnit::requestReceived);
-        w.INP_USER_NUMBER->setText(QStringLiteral("12345"));
-        w.B_USER_ENROLL->click();
+        w.state().setUserText(QStringLiteral("12345"));
+        w.enrollment().B_USER_ENROLL_Click();
         QTRY_COMPARE(requests.size(), 1);
         QCOMPARE(requests[0][0].toByteArray(), hex("40 05 39 30 00 00 00 00 00 00 71 1F 0A"));
-        QCOMPARE(w.AFF_SCORE->text(), QStringLiteral("0"));
+        QCOMPARE(w.state().quality(), QStringLiteral("0"));
 
-        QSignalSpy field(w.INP_USER_NUMBER, &QLineEdit::textChanged);
+        QStringList field; // each text the user field took
+        QObject watching;  // goes before field does
+        connect(&w.state(), &StationState::changed, &watching, [&field, &w](StationState::Field f) {
+            if (f == StationState::Field::UserText)
+                field.append(w.state().userText());
+        });
         source.finger(12345, {55, 87});
         QDeadlineTimer deadline(5000);
-        while (!w.TIM_BACKUP->isActive() && !deadline.hasExpired())
+        while (!w.backupTimer().isActive() && !deadline.hasExpired())
             QTest::qWait(1);
-        QVERIFY(w.TIM_BACKUP->isActive());
-        w.TIM_BACKUP->stop(); // the backup itself is not part of this course
-        QCOMPARE(w.TIM_BACKUP->interval(), 200);
-        QCOMPARE(w.AFF_SCORE->text(), QStringLiteral("87"));
+        QVERIFY(w.backupTimer().isActive());
+        w.backupTimer().stop(); // the backup itself is not part of this course
+        QCOMPARE(w.backupTimer().interval(), 200);
+        QCOMPARE(w.state().quality(), QStringLiteral("87"));
         QCOMPARE(field.size(), 2); // emptied, then the unit's number
-        QCOMPARE(field[1][0].toString(), QStringLiteral("12345"));
-        QCOMPARE(w.INP_USER_NUMBER->text(), QStringLiteral("12345"));
-        QCOMPARE(w.AFF_MSG[0]->text(), QStringLiteral("Remove your finger from the sensor"));
-        QCOMPARE(w.AFF_MSG[1]->text(), QStringLiteral("Reception of template number: 12345"));
+        QCOMPARE(field[1], QStringLiteral("12345"));
+        QCOMPARE(w.state().userText(), QStringLiteral("12345"));
+        QCOMPARE(w.state().bannerLine(0), QStringLiteral("Remove your finger from the sensor"));
+        QCOMPARE(w.state().bannerLine(1), QStringLiteral("Reception of template number: 12345"));
     }
 };
 
-QTEST_MAIN(EnrollmentTest)
+QTEST_GUILESS_MAIN(EnrollmentTest)
 #include "tst_enrollment.moc"

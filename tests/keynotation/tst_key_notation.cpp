@@ -182,5 +182,5 @@ void KeyNotationTest::userNumberIsTypedAsItStands()
     QCOMPARE(describe(KeyNotation::literal(QStringLiteral("+{1}"))), QStringLiteral("+ { 1 }"));
 }
 
-QTEST_MAIN(KeyNotationTest)
+QTEST_GUILESS_MAIN(KeyNotationTest)
 #include "tst_key_notation.moc"

@@ -1,10 +1,14 @@
 // The source-link parts on a station without a window: what they used to ask of the window
 // or of parts above them now goes through the state and their signals, and must still
 // happen, once and in order.
-#include "support/HeadlessStation_link.h"
+#include "support/HeadlessStationFixture.h"
 
+#include "link/Banner.h"
 #include "link/Frame.h"
+#include "link/KeyboardWedge.h"
+#include "link/ReceiveDispatcher.h"
 #include "link/SerialLink.h"
+#include "link/Supervision.h"
 #include "unit-sim/PseudoTerminal.h"
 
 #include <QDeadlineTimer>
@@ -28,7 +32,7 @@ class LinkHeadlessTest : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<HeadlessLinkStation> s;
+    std::unique_ptr<HeadlessStationFixture> s;
     PseudoTerminal peer;
 
     StationState &state() { return s->state(); }
@@ -38,26 +42,30 @@ class LinkHeadlessTest : public QObject
     {
         peer.write(bytes);
         QDeadlineTimer deadline(2000);
-        while (s->station->serial().bytesAvailable() < bytes.size() && !deadline.hasExpired())
+        while (s->station().serial().bytesAvailable() < bytes.size() && !deadline.hasExpired())
             QTest::qWait(1);
-        s->dispatcher->SERIAL_RX_Timer();
+        s->station().dispatcher().SERIAL_RX_Timer();
         return !deadline.hasExpired();
     }
 
     bool openPort()
     {
-        if (!peer.open(s->folder + QStringLiteral("COM1")))
+        if (!peer.open(s->folder() + QStringLiteral("COM1")))
             return false;
         state().setSelectedLink(StationState::Link::Serial);
         state().setSerialPort(QStringLiteral("1"));
-        s->supervision->TIM_SERIAL_CONNECT_Timer();
-        return s->station->serial().isOpen();
+        s->station().supervision().TIM_SERIAL_CONNECT_Timer();
+        return s->station().serial().isOpen();
     }
 
 private slots:
     void init()
     {
-        s = std::make_unique<HeadlessLinkStation>();
+        // Neither the system's devices nor its lock files: only what the test puts here.
+        s = std::make_unique<HeadlessStationFixture>(0, 0, [](StationOptions &options) {
+            options.serialDeviceFolder = options.programFolder + QStringLiteral("/dev/");
+            options.serialLockFolder = options.programFolder + QStringLiteral("/lock/");
+        });
         state().setMode(StationState::Mode::Enroll);
     }
 
@@ -69,9 +77,9 @@ private slots:
 
     void openingThePortGreetsTheUnitOnceAndTheAnswerEndsTheWait()
     {
-        QSignalSpy ticked(s->supervision, &Supervision::ticked);
-        QSignalSpy greeting(s->supervision, &Supervision::greetingWanted);
-        QSignalSpy saved(s->supervision, &Supervision::settingsChanged);
+        QSignalSpy ticked(&s->station().supervision(), &Supervision::ticked);
+        QSignalSpy greeting(&s->station().supervision(), &Supervision::greetingWanted);
+        QSignalSpy saved(&s->station().supervision(), &Supervision::settingsChanged);
         QVERIFY(openPort());
         QCOMPARE(saved.count(), 1); // the typed port number
         QCOMPARE(ticked.count(), 1);
@@ -81,7 +89,7 @@ private slots:
         QCOMPARE(state().bannerLine(0),
                  QStringLiteral("Establish communication with Trelvane source unit"));
 
-        s->supervision->TIM_SERIAL_CONNECT_Timer(); // connected: left alone
+        s->station().supervision().TIM_SERIAL_CONNECT_Timer(); // connected: left alone
         QCOMPARE(ticked.count(), 2);
         QCOMPARE(greeting.count(), 1);
 
@@ -94,26 +102,26 @@ private slots:
     void reconnectClosesThePortAndTheNextTickGreetsAgain()
     {
         QVERIFY(openPort());
-        QSignalSpy greeting(s->supervision, &Supervision::greetingWanted);
-        QSignalSpy saved(s->supervision, &Supervision::settingsChanged);
-        s->supervision->B_RECONNECT_Click();
+        QSignalSpy greeting(&s->station().supervision(), &Supervision::greetingWanted);
+        QSignalSpy saved(&s->station().supervision(), &Supervision::settingsChanged);
+        s->station().supervision().B_RECONNECT_Click();
         QCOMPARE(state().serialPort(), QStringLiteral("1"));
         QCOMPARE(saved.count(), 2); // two changes of the port number
-        QVERIFY(!s->station->serial().isOpen());
+        QVERIFY(!s->station().serial().isOpen());
         QCOMPARE(state().sourceStatus(), LinkStatus::Disconnected);
 
-        s->supervision->TIM_SERIAL_CONNECT_Timer();
-        QVERIFY(s->station->serial().isOpen());
+        s->station().supervision().TIM_SERIAL_CONNECT_Timer();
+        QVERIFY(s->station().serial().isOpen());
         QCOMPARE(greeting.count(), 1);
     }
 
     void aPortThatDoesNotOpenWantsTheWindow()
     {
         QSignalSpy wanted(&state(), &StationState::windowWanted);
-        QSignalSpy greeting(s->supervision, &Supervision::greetingWanted);
+        QSignalSpy greeting(&s->station().supervision(), &Supervision::greetingWanted);
         state().setSelectedLink(StationState::Link::Serial);
         state().setSerialPort(QStringLiteral("1")); // no COM1 in the folder, no device
-        s->supervision->TIM_SERIAL_CONNECT_Timer();
+        s->station().supervision().TIM_SERIAL_CONNECT_Timer();
         QCOMPARE(state().sourceStatus(), LinkStatus::Error);
         QVERIFY(wanted.count() >= 1);
         QCOMPARE(greeting.count(), 0);
@@ -136,7 +144,7 @@ private slots:
         QFETCH(bool, alarm);
         QSignalSpy drawn(&state(), &StationState::showNow);
         QSignalSpy wanted(&state(), &StationState::windowWanted);
-        s->station->AFF_LOG_MSG(line, 1);
+        s->station().AFF_LOG_MSG(line, 1);
         QVERIFY(state().busy());
         QVERIFY(state().bannerShown());
         QCOMPARE(state().bannerPicture(), picture);
@@ -145,7 +153,7 @@ private slots:
         QCOMPARE(s->dialogs.beeps(), alarm ? 3 : 0);
 
         // Already busy: drawn again for the second line.
-        s->station->AFF_LOG_MSG(QStringLiteral("second"), 2);
+        s->station().AFF_LOG_MSG(QStringLiteral("second"), 2);
         QCOMPARE(drawn.count(), 2);
     }
 
@@ -161,8 +169,8 @@ private slots:
         QFETCH(bool, enroll);
         QVERIFY(openPort());
         state().setMode(enroll ? StationState::Mode::Enroll : StationState::Mode::Read);
-        QSignalSpy backup(s->dispatcher, &ReceiveDispatcher::enrolledUserHeard);
-        QSignalSpy recognised(s->dispatcher, &ReceiveDispatcher::userRecognised);
+        QSignalSpy backup(&s->station().dispatcher(), &ReceiveDispatcher::enrolledUserHeard);
+        QSignalSpy recognised(&s->station().dispatcher(), &ReceiveDispatcher::userRecognised);
         state().setUserText(QStringLiteral("777")); // typed before the unit spoke
         QSignalSpy changed(&state(), &StationState::changed);
         const auto userTextChanges = [&changed] {
@@ -190,11 +198,11 @@ private slots:
         s->keyboard.setUnavailable(QStringLiteral("no keyboard here"));
         state().setMode(StationState::Mode::Read);
         state().setReadModeShown(true); // laid out already: nothing more to say
-        s->wedge->readModeEntered();
+        s->station().keyboardWedge().readModeEntered();
         QCOMPARE(state().typingProblem(), QString());
 
         state().setReadModeShown(false);
-        s->wedge->readModeEntered();
+        s->station().keyboardWedge().readModeEntered();
         QVERIFY(state().typingProblem().endsWith(QStringLiteral("\nno keyboard here")));
         QCOMPARE(state().bannerLine(1), QStringLiteral("no keyboard here"));
     }
@@ -211,7 +219,8 @@ private slots:
         QFETCH(bool, prefix);
         const auto set = [&](const QString &text) {
             prefix ? state().setPrefix(text) : state().setSuffix(text);
-            return prefix ? s->wedge->checkPrefix() : s->wedge->checkSuffix();
+            return prefix ? s->station().keyboardWedge().checkPrefix()
+                          : s->station().keyboardWedge().checkSuffix();
         };
         const auto problem = [&] {
             return prefix ? state().prefixProblem() : state().suffixProblem();

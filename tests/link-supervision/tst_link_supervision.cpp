@@ -1,7 +1,6 @@
 // Link supervision against real peers: a simulated unit (or a bare pseudo-terminal) published
 // as COM<n> in the station's folder, and loopback TCP servers. The supervision tick is called
 // directly; the waits for bytes and socket events are real.
-#include "app/TrayIcon.h"
 #include "link/Banner.h"
 #include "link/Frame.h"
 #include "link/ReceiveDispatcher.h"
@@ -9,18 +8,13 @@
 #include "link/Supervision.h"
 #include "link/TcpLink.h"
 #include "platform/SerialLock.h"
-#include "support/StationFixture.h"
+#include "support/HeadlessStationFixture.h"
 #include "unit-sim/SimulatedUnit.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
 #include <QProcess>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -55,19 +49,20 @@ class LinkSupervisionTest : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<StationFixture> f;
+    std::unique_ptr<HeadlessStationFixture> f;
 
-    F_MAIN &w() { return f->w(); }
+    Station &w() { return f->station(); }
     Supervision &supervision() { return w().supervision(); }
     void tick() { supervision().TIM_SERIAL_CONNECT_Timer(); }
-    QString status() { return w().AFF_SERIAL_STATUS->text(); }
-    bool statusIsGreen() { return w().AFF_SERIAL_STATUS->styleSheet().contains("green"); }
+    QString status() { return captionOf(w().state().sourceStatus()); }
+    // The status is drawn green exactly while the link is up (tst_state_view).
+    bool statusIsGreen() { return w().state().sourceUp(); }
     QString comPath(int n) { return f->folder() + QStringLiteral("COM%1").arg(n); }
-    void setPort(const QString &text) { w().INP_SERIAL_PORT->setText(text); }
+    void setPort(const QString &text) { w().state().setSerialPort(text); }
 
     void start(quint16 tcpPort = 0, const std::function<void(StationOptions &)> &adjust = {})
     {
-        f = std::make_unique<StationFixture>(0, tcpPort, adjust);
+        f = std::make_unique<HeadlessStationFixture>(0, tcpPort, adjust);
         supervision().selectLink(0);
     }
     // A station whose system devices and lock files are in folders of the test's own.
@@ -107,7 +102,6 @@ private slots:
         supervision().setSerialStatus(link);
         QCOMPARE(status(), caption);
         QCOMPARE(statusIsGreen(), green);
-        QCOMPARE(w().AFF_SERIAL_STATUS->styleSheet().contains("red"), !green);
     }
 
     void firstTickOpensThePortAndSendsExactlyOneHandshake()
@@ -119,9 +113,9 @@ private slots:
 
         QCOMPARE(status(), QStringLiteral("Connected"));
         QVERIFY(statusIsGreen());
-        QVERIFY(w().Serial->isOpen());
-        QVERIFY(!w().FR_ERROR->isHidden());
-        QCOMPARE(w().AFF_MSG[0]->text(),
+        QVERIFY(w().serial().isOpen());
+        QVERIFY(w().state().handshakePending());
+        QCOMPARE(w().state().bannerLine(0),
                  QStringLiteral("Establish communication with Trelvane source unit"));
         QCOMPARE(f->readSent(13).toHex(' '), kHandshake.toHex(' '));
 
@@ -132,8 +126,8 @@ private slots:
 
         QVERIFY(f->feedSerial(kHandshakeReply));
         w().dispatcher().SERIAL_RX_Timer();
-        QVERIFY(w().FR_ERROR->isHidden());
-        QCOMPARE(w().AFF_MSG[0]->text(),
+        QVERIFY(!w().state().handshakePending());
+        QCOMPARE(w().state().bannerLine(0),
                  QStringLiteral("Communication with Trelvane source unit established."));
     }
 
@@ -143,11 +137,11 @@ private slots:
         SimulatedUnit unit;
         QVERIFY(unit.listenSerial(comPath(1)));
         setPort(QStringLiteral("1"));
-        w().SERIAL_RX->start(); // the receive poll runs as the unit's bytes arrive
+        w().serialRxTimer().start(); // the receive poll runs as the unit's bytes arrive
         tick();
-        QVERIFY(!w().FR_ERROR->isHidden());
-        QTRY_VERIFY(w().FR_ERROR->isHidden());
-        QCOMPARE(w().AFF_MSG[0]->text(),
+        QVERIFY(w().state().handshakePending());
+        QTRY_VERIFY(!w().state().handshakePending());
+        QCOMPARE(w().state().bannerLine(0),
                  QStringLiteral("Communication with Trelvane source unit established."));
         QCOMPARE(status(), QStringLiteral("Connected"));
     }
@@ -159,18 +153,18 @@ private slots:
         unit.setSilent(true);
         QVERIFY(unit.listenSerial(comPath(1)));
         setPort(QStringLiteral("1"));
-        w().SERIAL_RX->start();
+        w().serialRxTimer().start();
         QSignalSpy requests(&unit, &SimulatedUnit::requestReceived);
         tick();
         QTRY_COMPARE(requests.size(), 1);
         // The countdown of the waiting text runs out on the ninth tick.
         for (int i = 0; i < 9; ++i)
             w().banner().TIM_HIDE_MSG_Timer();
-        QCOMPARE(w().AFF_MSG[0]->text(),
+        QCOMPARE(w().state().bannerLine(0),
                  QStringLiteral("Communication Error with Trelvane source unit."));
         QCOMPARE(f->dialogs.beeps(), 3);
         QCOMPARE(status(), QStringLiteral("Connected")); // nothing retries on its own
-        QVERIFY(!w().FR_ERROR->isHidden());
+        QVERIFY(w().state().handshakePending());
         tick();
         QCOMPARE(requests.size(), 1);
     }
@@ -185,12 +179,12 @@ private slots:
         tick();
         QTRY_COMPARE(requests.count(), 1);
 
-        w().setEnabled(true); // the banner has run its time: the button takes clicks
-        w().B_RECONNECT->click();
-        QCOMPARE(w().INP_SERIAL_PORT->text(), QStringLiteral("1"));
+        w().state().setBusy(false); // the banner has run its time: the button takes clicks
+        supervision().B_RECONNECT_Click();
+        QCOMPARE(w().state().serialPort(), QStringLiteral("1"));
         QCOMPARE(status(), QStringLiteral("Disconnected"));
         QVERIFY(!statusIsGreen());
-        QVERIFY(!w().Serial->isOpen());
+        QVERIFY(!w().serial().isOpen());
 
         tick();
         QCOMPARE(status(), QStringLiteral("Connected"));
@@ -217,7 +211,7 @@ private slots:
 
         setPort(QStringLiteral("2"));
         QCOMPARE(status(), QStringLiteral("Disconnected"));
-        QVERIFY(!w().Serial->isOpen());
+        QVERIFY(!w().serial().isOpen());
         // The new number is saved at once.
         QFile config(f->folder() + QStringLiteral("Trelvane.cfg"));
         QVERIFY(config.open(QIODevice::ReadOnly));
@@ -225,7 +219,7 @@ private slots:
 
         tick();
         QCOMPARE(status(), QStringLiteral("Connected"));
-        QCOMPARE(w().Serial->devicePath(), comPath(2));
+        QCOMPARE(w().serial().devicePath(), comPath(2));
         QTRY_COMPARE(toSecond.count(), 1);
         QCOMPARE(toSecond.at(0).at(0).toByteArray(), kHandshake);
         QCOMPARE(toFirst.count(), 1);
@@ -239,12 +233,12 @@ private slots:
         QCOMPARE(status(), QStringLiteral("Disconnected"));
 
         tick();
-        QVERIFY(!w().Serial->isOpen());
+        QVERIFY(!w().serial().isOpen());
         QCOMPARE(status(), QStringLiteral("Disconnected"));
         QCOMPARE(f->readSent(1, 100), QByteArray());
 
         tick();
-        QVERIFY(w().Serial->isOpen());
+        QVERIFY(w().serial().isOpen());
         QCOMPARE(status(), QStringLiteral("Connected"));
         QCOMPARE(f->readSent(13).toHex(' '), kHandshake.toHex(' '));
     }
@@ -256,14 +250,14 @@ private slots:
         // A published port whose device has gone: the link points nowhere.
         QVERIFY(QFile::link(f->folder() + QStringLiteral("no-such-device"), comPath(5)));
         setPort(QStringLiteral("5"));
-        w().hide();
+        QSignalSpy windowWanted(&w().state(), &StationState::windowWanted);
         tick();
 
         QCOMPARE(status(), QStringLiteral("Error"));
         QVERIFY(!statusIsGreen());
-        QVERIFY(!w().Serial->isOpen());
-        QVERIFY(w().isVisible()); // brought forward
-        const QString tip = w().AFF_SERIAL_STATUS->toolTip();
+        QVERIFY(!w().serial().isOpen());
+        QVERIFY(!windowWanted.isEmpty()); // brought forward
+        const QString tip = w().state().sourceStatusDetail();
         QVERIFY2(tip.contains(comPath(5)), qPrintable(tip));
         QVERIFY2(tip.size() > comPath(5).size() + 2, qPrintable(tip)); // and the reason
 
@@ -276,7 +270,7 @@ private slots:
         tick();
         tick();
         QCOMPARE(status(), QStringLiteral("Error"));
-        QVERIFY(w().AFF_SERIAL_STATUS->toolTip().contains(QStringLiteral("abc")));
+        QVERIFY(w().state().sourceStatusDetail().contains(QStringLiteral("abc")));
         QCOMPARE(countContaining(f->logLines(), QStringLiteral("Serial port not opened")), 2);
     }
 
@@ -304,8 +298,8 @@ private slots:
         setPort(text);
         tick();
         QCOMPARE(status(), QStringLiteral("Error"));
-        QVERIFY(!w().Serial->isOpen());
-        QVERIFY(w().AFF_SERIAL_STATUS->toolTip().contains(QLatin1Char('"') + text + '"'));
+        QVERIFY(!w().serial().isOpen());
+        QVERIFY(w().state().sourceStatusDetail().contains(QLatin1Char('"') + text + '"'));
     }
 
     void vanishedDeviceIsReportedOnceAndHandshakesAgainWhenBack()
@@ -319,12 +313,12 @@ private slots:
         tick();
         QTRY_COMPARE(requests.count(), 1);
         f->enableLog();
-        QSignalSpy lost(w().Serial, &SerialLink::lost);
+        QSignalSpy lost(&w().serial(), &SerialLink::lost);
 
         unit.unplug(600);
         QTRY_COMPARE_WITH_TIMEOUT(status(), QStringLiteral("Disconnected"), 500);
-        QVERIFY(!w().Serial->isOpen());
-        QVERIFY(w().AFF_SERIAL_STATUS->toolTip().contains(comPath(1)));
+        QVERIFY(!w().serial().isOpen());
+        QVERIFY(w().state().sourceStatusDetail().contains(comPath(1)));
         QTest::qWait(200);
         QCOMPARE(lost.count(), 1);
         QCOMPARE(countContaining(f->logLines(), QStringLiteral("Serial port lost")), 1);
@@ -348,7 +342,7 @@ private slots:
 
         supervision().selectLink(1);
         unit.unplug(100);
-        QTRY_VERIFY(!w().Serial->isOpen());
+        QTRY_VERIFY(!w().serial().isOpen());
         QCOMPARE(status(), QStringLiteral("Connected")); // the TCP link's, meanwhile
         QTRY_VERIFY(unit.isSerialOpen());
 
@@ -370,7 +364,7 @@ private slots:
         QSignalSpy requests(&unit, &SimulatedUnit::requestReceived);
         f->enableLog();
         setPort(QStringLiteral("1"));
-        w().SERIAL_RX->start();
+        w().serialRxTimer().start();
         tick();
         QTRY_COMPARE(requests.size(), 1);
 
@@ -381,25 +375,25 @@ private slots:
         for (const QList<QVariant> &request : requests)
             QCOMPARE(request.at(0).toByteArray(), kHandshake);
         QCOMPARE(status(), QStringLiteral("Connected"));
-        QVERIFY(!w().FR_ERROR->isHidden());
+        QVERIFY(w().state().handshakePending());
         // A unit that never answers fills no log: one line for the first handshake's trace,
         // one that the retries started.
         QCOMPARE(countContaining(f->logLines(), QStringLiteral("TX_SERIAL: ")), 1);
         QCOMPARE(countContaining(f->logLines(), QStringLiteral("No answer from the Trelvane")), 1);
 
         // Not while a part collects a long answer raw: the reply would land in it.
-        w().TRELVANE_LOAD = 0;
+        w().state().TRELVANE_LOAD = 0;
         for (int i = 0; i < 2 * Supervision::kHandshakeRetryTicks; ++i)
             tick();
         QTest::qWait(100);
         QCOMPARE(requests.size(), 1 + retries);
-        w().TRELVANE_LOAD = F_MAIN::True;
+        w().state().TRELVANE_LOAD = StationState::True;
 
         unit.setSilent(false); // the cable is back
         for (int i = 0; i < Supervision::kHandshakeRetryTicks; ++i)
             tick();
-        QTRY_VERIFY(w().FR_ERROR->isHidden());
-        QCOMPARE(w().AFF_MSG[0]->text(),
+        QTRY_VERIFY(!w().state().handshakePending());
+        QCOMPARE(w().state().bannerLine(0),
                  QStringLiteral("Communication with Trelvane source unit established."));
         tick(); // notes the answer
         QCOMPARE(
@@ -428,8 +422,8 @@ private slots:
         setPort(QStringLiteral("1"));
         tick();
         QCOMPARE(status(), QStringLiteral("Connected"));
-        QCOMPARE(w().Serial->devicePath(), devFolder() + QStringLiteral("ttyS0"));
-        QString tip = w().AFF_SERIAL_STATUS->toolTip();
+        QCOMPARE(w().serial().devicePath(), devFolder() + QStringLiteral("ttyS0"));
+        QString tip = w().state().sourceStatusDetail();
         QVERIFY2(tip.startsWith(devFolder() + QStringLiteral("ttyS0 (") + fallback.slavePath()),
                  qPrintable(tip));
         QVERIFY2(tip.contains(QStringLiteral("no COM1 link in the station folder")),
@@ -440,20 +434,20 @@ private slots:
         // No link yet: the fallback stays (the retries of the unanswered handshake aside).
         tick();
         tick();
-        QCOMPARE(w().Serial->devicePath(), devFolder() + QStringLiteral("ttyS0"));
+        QCOMPARE(w().serial().devicePath(), devFolder() + QStringLiteral("ttyS0"));
 
         SimulatedUnit unit;
         QSignalSpy requests(&unit, &SimulatedUnit::requestReceived);
         QVERIFY(unit.listenSerial(comPath(1)));
-        w().SERIAL_RX->start();
+        w().serialRxTimer().start();
         tick();
-        QCOMPARE(w().Serial->devicePath(), comPath(1));
+        QCOMPARE(w().serial().devicePath(), comPath(1));
         QCOMPARE(status(), QStringLiteral("Connected"));
-        tip = w().AFF_SERIAL_STATUS->toolTip();
+        tip = w().state().sourceStatusDetail();
         QCOMPARE(tip, comPath(1) + QStringLiteral(" (") + unit.serialSlavePath() + ')');
         QTRY_COMPARE(requests.size(), 1);
         QCOMPARE(requests.at(0).at(0).toByteArray(), kHandshake);
-        QTRY_VERIFY(w().FR_ERROR->isHidden());
+        QTRY_VERIFY(!w().state().handshakePending());
         QCOMPARE(countContaining(f->logLines(), QStringLiteral(" appeared in the station folder")),
                  1);
         // Nothing more went to the fallback: no retry there, no second greeting.
@@ -495,7 +489,7 @@ private slots:
         QCOMPARE(status(), QStringLiteral("Error"));
         tip.replace(QStringLiteral("<cfg>/"), f->folder())
             .replace(QStringLiteral("<dev>/"), devFolder());
-        QCOMPARE(w().AFF_SERIAL_STATUS->toolTip(), tip);
+        QCOMPARE(w().state().sourceStatusDetail(), tip);
     }
 
     // Any account can leave a lock file for the port in the system's lock folder: the
@@ -538,8 +532,8 @@ private slots:
         tick();
 
         QCOMPARE(status(), QStringLiteral("Error"));
-        QVERIFY(!w().Serial->isOpen());
-        const QString tip = w().AFF_SERIAL_STATUS->toolTip();
+        QVERIFY(!w().serial().isOpen());
+        const QString tip = w().state().sourceStatusDetail();
         QCOMPARE(tip, QStringLiteral("Serial port 3: tried %1: the port is locked by another "
                                      "process: the lock file %2 names process %3 (sleep)")
                           .arg(comPath(3), lockFile)
@@ -589,7 +583,7 @@ private slots:
         QVERIFY(three.open(comPath(12)));
         QVERIFY(QFile::link(f->folder() + QStringLiteral("gone"), comPath(3)));
         QVERIFY(writeTextFile(f->folder() + QStringLiteral("COMMENTS"), "not a port"));
-        QCOMPARE(w().INP_SERIAL_PORT->text(), QStringLiteral("0"));
+        QCOMPARE(w().state().serialPort(), QStringLiteral("0"));
         tick();
         tick();
         tick();
@@ -597,11 +591,11 @@ private slots:
         QCOMPARE(status(), QStringLiteral("Error"));
         const QString hint = QLatin1String(Supervision::kFirstStartHint);
         QCOMPARE(hint, QStringLiteral("Type the number of the unit's port, then Re-Connect"));
-        const QString tip = w().AFF_SERIAL_STATUS->toolTip();
+        const QString tip = w().state().sourceStatusDetail();
         QVERIFY2(tip.contains(hint + QStringLiteral(" (in the station folder: COM1, COM3, COM12)")),
                  qPrintable(tip));
-        QCOMPARE(w().AFF_MSG[0]->text(), hint);
-        QCOMPARE(w().AFF_MSG[1]->text(),
+        QCOMPARE(w().state().bannerLine(0), hint);
+        QCOMPARE(w().state().bannerLine(1),
                  QStringLiteral("Serial ports in the station folder: COM1, COM3, COM12"));
         QCOMPARE(countContaining(f->logLines(), QStringLiteral(" ") + hint), 2); // banner, tooltip
         QCOMPARE(f->dialogs.beeps(), 0);
@@ -611,7 +605,7 @@ private slots:
         setPort(QStringLiteral("1"));
         tick();
         QCOMPARE(status(), QStringLiteral("Connected"));
-        QCOMPARE(w().Serial->devicePath(), comPath(1));
+        QCOMPARE(w().serial().devicePath(), comPath(1));
     }
 
     void tickWithTcpSelectedLeavesTheSerialPortAlone()
@@ -622,16 +616,14 @@ private slots:
         QVERIFY(unit.listenSerial(comPath(1)));
         setPort(QStringLiteral("1"));
         supervision().selectLink(1);
-        // The desktop has lost the icon: the tick puts it back, whatever the link.
-        w().trayIcon().fillData();
-        w().trayIcon().add();
-        w().trayIcon().icon().hide();
+        // The tick tells the window, whatever the link (it puts a lost tray icon back).
+        QSignalSpy ticked(&w(), &Station::supervisionTicked);
         tick();
-        QVERIFY(w().trayIcon().isShown());
+        QCOMPARE(ticked.count(), 1);
         tick();
         QCOMPARE(status(), QStringLiteral("Disconnected"));
-        QVERIFY(!w().Serial->isOpen());
-        QVERIFY(w().FR_ERROR->isHidden());
+        QVERIFY(!w().serial().isOpen());
+        QVERIFY(!w().state().handshakePending());
         QTest::qWait(100);
         QCOMPARE(requests.count(), 0);
     }
@@ -641,13 +633,14 @@ private slots:
         QTcpServer server;
         QVERIFY(server.listen(QHostAddress::LocalHost));
         start(server.serverPort());
-        w().INP_IP->setText(QStringLiteral("127.0.0.1"));
-        w().SW_COMM[1]->click();
-        QVERIFY(!w().serialSelected());
+        w().state().setTcpAddress(QStringLiteral("127.0.0.1"));
+        w().state().setSelectedLink(StationState::Link::Tcp);
+        supervision().SW_COMM_Click(1);
+        QVERIFY(!w().state().serialSelected());
 
-        w().B_CONNECT_IP->click();
-        QCOMPARE(w().AFF_TCP_STATUS->text(), QStringLiteral("Disconnect"));
-        QTRY_COMPARE(w().AFF_TCP_STATUS->text(), QStringLiteral("Connected"));
+        supervision().B_CONNECT_IP_Click();
+        QCOMPARE(w().state().tcpStatus(), QStringLiteral("Disconnect"));
+        QTRY_COMPARE(w().state().tcpStatus(), QStringLiteral("Connected"));
         QCOMPARE(status(), QStringLiteral("Connected"));
         QVERIFY(statusIsGreen());
         QTRY_VERIFY(server.hasPendingConnections());
@@ -655,13 +648,14 @@ private slots:
 
         // Connecting again drops the first connection before making the new one.
         supervision().B_CONNECT_IP_Click();
-        QTRY_COMPARE(w().AFF_TCP_STATUS->text(), QStringLiteral("Connected"));
+        QTRY_COMPARE(w().state().tcpStatus(), QStringLiteral("Connected"));
         QTRY_VERIFY(server.hasPendingConnections());
         QTcpSocket *second = server.nextPendingConnection();
         QTRY_COMPARE(first->state(), QAbstractSocket::UnconnectedState);
 
-        w().SW_COMM[0]->click();
-        QVERIFY(w().TCP_SOURCE->isFullyClosed());
+        w().state().setSelectedLink(StationState::Link::Serial);
+        supervision().SW_COMM_Click(0);
+        QVERIFY(w().tcp().isFullyClosed());
         QTRY_COMPARE(second->state(), QAbstractSocket::UnconnectedState);
     }
 
@@ -675,14 +669,14 @@ private slots:
         }
         start(closedPort);
         supervision().setSerialStatus(LinkStatus::Error);
-        w().INP_IP->setText(QStringLiteral("127.0.0.1"));
+        w().state().setTcpAddress(QStringLiteral("127.0.0.1"));
         supervision().selectLink(1);
         supervision().B_CONNECT_IP_Click();
-        QTRY_VERIFY(w().AFF_TCP_STATUS->text().startsWith(QStringLiteral("Error: ")));
-        QVERIFY(w().AFF_TCP_STATUS->text().size() > 7);
+        QTRY_VERIFY(w().state().tcpStatus().startsWith(QStringLiteral("Error: ")));
+        QVERIFY(w().state().tcpStatus().size() > 7);
         QCOMPARE(status(), QStringLiteral("Error"));
     }
 };
 
-QTEST_MAIN(LinkSupervisionTest)
+QTEST_GUILESS_MAIN(LinkSupervisionTest)
 #include "tst_link_supervision.moc"

@@ -1,14 +1,9 @@
 #include "log/ActivityLog.h"
 #include "log/BannerLines.h"
-#include "support/StationFixture.h"
+#include "support/HeadlessStationFixture.h"
 
-#include <QCheckBox>
 #include <QDir>
 #include <QFile>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QRadioButton>
 
 #ifdef Q_OS_WIN
 #ifndef NOMINMAX
@@ -30,7 +25,7 @@ class ActivityLogTest : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<StationFixture> f;
+    std::unique_ptr<HeadlessStationFixture> f;
 
     QByteArray fileOf(int day) const
     {
@@ -42,16 +37,16 @@ class ActivityLogTest : public QObject
 private slots:
     void init()
     {
-        f = std::make_unique<StationFixture>();
-        f->w().INP_SERIAL_PORT->setText(QStringLiteral("3"));
-        f->w().SW_MODE[0]->setChecked(true);
+        f = std::make_unique<HeadlessStationFixture>();
+        f->state().setSerialPort(QStringLiteral("3"));
+        f->state().setMode(StationState::Mode::Enroll);
         f->clock.setNow(at(9, "14:03:27.000"));
     }
     void cleanup() { f.reset(); }
 
     void nothingIsWrittenWhileLoggingIsOff()
     {
-        QVERIFY(f->w().activityLog().WRITE_LOG(QStringLiteral("TX_SERIAL: [64]")));
+        QVERIFY(f->station().activityLog().WRITE_LOG(QStringLiteral("TX_SERIAL: [64]")));
         QVERIFY(QDir(f->folder()).entryList({QStringLiteral("*.log")}).isEmpty());
     }
 
@@ -78,13 +73,13 @@ private slots:
         QFETCH(bool, readMode);
         QFETCH(QStringList, targets);
         QFETCH(QByteArray, expected);
-        f->w().SW_MODE[readMode ? 1 : 0]->setChecked(true);
-        f->w().state().setLastUser({{}, {}, {}, QStringLiteral("192.0.2.5")});
-        f->w().INP_PREFIX->setText(QStringLiteral("<"));
-        for (const QString &t : targets)
-            f->w().LST_IP->addItem(t);
+        f->state().setMode(readMode ? StationState::Mode::Read : StationState::Mode::Enroll);
+        f->state().setLastUser({{}, {}, {}, QStringLiteral("192.0.2.5")});
+        f->state().setPrefix(QStringLiteral("<"));
+        for (const QString &t : targets) // as the list shows a line it was given: unticked
+            f->state().insertTarget(int(f->state().targets().size()), {t, false});
         f->enableLog();
-        QVERIFY(f->w().activityLog().WRITE_LOG(
+        QVERIFY(f->station().activityLog().WRITE_LOG(
             QStringLiteral("Communication with Trelvane source unit established.")));
         QCOMPARE(fileOf(9), expected);
     }
@@ -92,11 +87,11 @@ private slots:
     void laterLinesOfTheDayAreAppendedWithoutHeader()
     {
         f->enableLog();
-        f->w().WRITE_LOG(QStringLiteral("first"));
+        f->station().WRITE_LOG(QStringLiteral("first"));
         const QByteArray afterFirst = fileOf(9);
         f->clock.setNow(at(9, "14:03:28.500"));
-        f->w().WRITE_LOG(QString());
-        f->w().WRITE_LOG(QStringLiteral("RX_Serial: [64][1]"));
+        f->station().WRITE_LOG(QString());
+        f->station().WRITE_LOG(QStringLiteral("RX_Serial: [64][1]"));
         QCOMPARE(fileOf(9), afterFirst + "14:03:28 \r\n14:03:28 RX_Serial: [64][1]\r\n");
     }
 
@@ -104,9 +99,9 @@ private slots:
     {
         f->enableLog();
         f->clock.setNow(at(9, "23:59:59.900"));
-        f->w().WRITE_LOG(QStringLiteral("late"));
+        f->station().WRITE_LOG(QStringLiteral("late"));
         f->clock.setNow(at(10, "00:00:01.000"));
-        f->w().WRITE_LOG(QStringLiteral("early"));
+        f->station().WRITE_LOG(QStringLiteral("early"));
         QVERIFY(fileOf(9).endsWith("23:59:59 late\r\n"));
         QVERIFY(fileOf(10).startsWith(" Trelvane Ombrix quick Enrollment  Version: 1.0N\r\n"));
         QVERIFY(fileOf(10).endsWith("\r\n\r\n00:00:01 early\r\n"));
@@ -141,9 +136,9 @@ private slots:
         const QByteArray expected = text.toUtf8();
 #endif
         f->enableLog();
-        f->w().INP_PREFIX->setText(text); // the header shows it too, in read mode
-        f->w().SW_MODE[1]->setChecked(true);
-        f->w().WRITE_LOG(text);
+        f->state().setPrefix(text); // the header shows it too, in read mode
+        f->state().setMode(StationState::Mode::Read);
+        f->station().WRITE_LOG(text);
         const QByteArray bytes = fileOf(9);
         QVERIFY2(bytes.contains("\r\nPrefix: " + expected + "\r\n"), bytes.toHex(' ').constData());
         QVERIFY(bytes.endsWith("14:03:27 " + expected + "\r\n"));
@@ -152,10 +147,10 @@ private slots:
     void failedWriteIsReportedAndTheStationGoesOn()
     {
         f->enableLog();
-        f->w().state().setConfigFolder(f->folder() + QStringLiteral("missing/"));
-        QVERIFY(!f->w().activityLog().WRITE_LOG(QStringLiteral("lost")));
-        f->w().state().setConfigFolder(f->folder());
-        QVERIFY(f->w().activityLog().WRITE_LOG(QStringLiteral("kept")));
+        f->state().setConfigFolder(f->folder() + QStringLiteral("missing/"));
+        QVERIFY(!f->station().activityLog().WRITE_LOG(QStringLiteral("lost")));
+        f->state().setConfigFolder(f->folder());
+        QVERIFY(f->station().activityLog().WRITE_LOG(QStringLiteral("kept")));
         QVERIFY(fileOf(9).endsWith("14:03:27 kept\r\n"));
     }
 
@@ -181,13 +176,14 @@ private slots:
         QFETCH(int, lineNumber);
         QFETCH(bool, accepted);
         QFETCH(QStringList, captions);
-        f->w().state().setBannerLine(0, QString());
-        f->w().state().setBannerLine(1, QString());
-        QCOMPARE(f->w().bannerLines().AFF_LOG_MSG(QStringLiteral("text"), lineNumber), accepted);
+        f->state().setBannerLine(0, QString());
+        f->state().setBannerLine(1, QString());
+        QCOMPARE(f->station().bannerLines().AFF_LOG_MSG(QStringLiteral("text"), lineNumber),
+                 accepted);
         for (int i = 0; i < 3; ++i)
-            QCOMPARE(f->w().AFF_MSG[i]->text(), captions[i]);
+            QCOMPARE(f->state().bannerLine(i), captions[i]);
     }
 };
 
-QTEST_MAIN(ActivityLogTest)
+QTEST_GUILESS_MAIN(ActivityLogTest)
 #include "tst_activity_log.moc"

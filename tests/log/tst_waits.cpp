@@ -97,5 +97,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(WaitsTest)
+QTEST_GUILESS_MAIN(WaitsTest)
 #include "tst_waits.moc"

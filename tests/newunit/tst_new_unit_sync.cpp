@@ -3,16 +3,12 @@
 #include "link/Frame.h"
 #include "link/Supervision.h"
 #include "support/DatagramListener.h"
-#include "support/StationFixture.h"
+#include "support/HeadlessStationFixture.h"
 #include "sync/NewUnitSync.h"
 #include "unit-sim/SimulatedUnit.h"
 
 #include <QDir>
 #include <QFile>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QProgressBar>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -86,19 +82,19 @@ void NewUnitSyncTest::listingOrderIsUserThenTemplateNumber_data()
 void NewUnitSyncTest::listingOrderIsUserThenTemplateNumber()
 {
     QFETCH(QStringList, files);
-    StationFixture f;
+    HeadlessStationFixture f;
     for (const QString &name : files)
         writeFile(f.folder() + name, "x");
-    QTEST(f.w().templateStore().listAll(), "listed");
+    QTEST(f.station().templateStore().listAll(), "listed");
 }
 
 void NewUnitSyncTest::storeGoesToTheNewUnitInListingOrder()
 {
     SimulatedUnit unit;
     QVERIFY(unit.listenUdp(0, QHostAddress::LocalHost));
-    StationFixture f(unit.udpPort());
+    HeadlessStationFixture f(unit.udpPort());
     f.enableLog();
-    f.w().supervision().setSerialStatus(LinkStatus::Connected);
+    f.station().supervision().setSerialStatus(LinkStatus::Connected);
     const QByteArray a = QByteArray::fromHex("00ff10") + QByteArray(300, '\x7f');
     const QByteArray b = QByteArray(200, '\0') + "\x80\x81";
     const QByteArray c = QByteArray(250, 'c');
@@ -113,13 +109,13 @@ void NewUnitSyncTest::storeGoesToTheNewUnitInListingOrder()
     QList<int> progressSeen;
     bool progressShown = false;
     connect(&unit, &SimulatedUnit::templateStored, this, [&] {
-        progressSeen.append(f.w().PRG_SYNC_NEW_UNIT->value());
-        progressShown = progressShown || f.w().PRG_SYNC_NEW_UNIT->isVisibleTo(&f.w());
+        progressSeen.append(f.state().syncProgress().value);
+        progressShown = progressShown || f.state().syncProgress().shown;
     });
     f.dialogs.answerInput(QStringLiteral("127.0.0.1"));
 
-    f.w().newUnitSync().B_SYNCHRONIZE_NEW_UNIT_Click();
-    StationFixture::serve(50);
+    f.station().newUnitSync().B_SYNCHRONIZE_NEW_UNIT_Click();
+    HeadlessStationFixture::serve(50);
 
     const QList<Announce> announces = announcesOf(frames);
     QCOMPARE(announces.size(), 3);
@@ -133,16 +129,14 @@ void NewUnitSyncTest::storeGoesToTheNewUnitInListingOrder()
     QCOMPARE(held.keys(), (QList<quint32>{12, 345}));
     QCOMPARE(held[12], (QList<QByteArray>{a, b}));
     QCOMPARE(held[345], QList<QByteArray>{c});
-    QCOMPARE(f.w().AFF_MSG[0]->text(), QStringLiteral("Synchronization complete."));
-    QCOMPARE(f.w().AFF_MSG[1]->text(), QString());
-    QCOMPARE(f.w().ID_IP, QStringLiteral("127.0.0.1"));
+    QCOMPARE(f.state().bannerLine(0), QStringLiteral("Synchronization complete."));
+    QCOMPARE(f.state().bannerLine(1), QString());
+    QCOMPARE(f.state().ID_IP, QStringLiteral("127.0.0.1"));
     QVERIFY(progressShown);
     QCOMPARE(progressSeen.last(), 3);
-    QVERIFY(f.w().PRG_SYNC_NEW_UNIT->isHidden());
-    QVERIFY(f.w().PRG_SYNC_NEW_UNIT->accessibleName().contains(QLatin1String("3 of 3 files")));
-    // A station without a window has the same account of the run.
-    QCOMPARE(f.w().state().syncProgress().value, 3);
-    QVERIFY(!f.w().state().syncProgress().shown);
+    QVERIFY(f.state().syncProgress().text.contains(QLatin1String("3 of 3 files")));
+    QCOMPARE(f.state().syncProgress().value, 3);
+    QVERIFY(!f.state().syncProgress().shown);
     QCOMPARE(f.dialogs.shown().size(), 1);
 }
 
@@ -150,32 +144,32 @@ void NewUnitSyncTest::failedUploadIsCountedAndTheRunGoesOn()
 {
     DatagramListener target;
     QVERIFY(target.bind());
-    StationFixture f(target.port());
-    f.w().supervision().setSerialStatus(LinkStatus::Connected);
+    HeadlessStationFixture f(target.port());
+    f.station().supervision().setSerialStatus(LinkStatus::Connected);
     writeFile(f.folder() + "12-01.DAT", "first");
     writeFile(f.folder() + "12-02.DAT", QByteArray(70000, 'x')); // too large for a datagram
     writeFile(f.folder() + "345-01.DAT", "third");
     f.dialogs.answerInput(QStringLiteral("127.0.0.1"));
 
-    f.w().newUnitSync().B_SYNCHRONIZE_NEW_UNIT_Click();
+    f.station().newUnitSync().B_SYNCHRONIZE_NEW_UNIT_Click();
 
     const QList<QByteArray> sent = target.drain();
     const QList<Announce> announces = announcesOf(sent);
     QCOMPARE(announces.size(), 3);
     QCOMPARE(announces[2].user, 345u);
     QVERIFY(sent.contains("third"));
-    QCOMPARE(f.w().AFF_MSG[0]->text(), QStringLiteral("Synchronization complete."));
-    QCOMPARE(f.w().AFF_MSG[1]->text(), QStringLiteral("2 of 3 template files sent."));
+    QCOMPARE(f.state().bannerLine(0), QStringLiteral("Synchronization complete."));
+    QCOMPARE(f.state().bannerLine(1), QStringLiteral("2 of 3 template files sent."));
 }
 
 void NewUnitSyncTest::defaultAnswerIsTheFirstTargetOrTheLastAnswer()
 {
-    StationFixture f;
-    f.w().targetList().addEntry(TargetList::entryText(QStringLiteral("10.0.0.7"), "Hall"));
-    f.w().targetList().addEntry(QStringLiteral("10.0.0.8"));
-    f.w().newUnitSync().B_SYNCHRONIZE_NEW_UNIT_Click(); // cancelled
-    f.w().ID_IP = QStringLiteral("10.0.0.9");
-    f.w().newUnitSync().B_SYNCHRONIZE_NEW_UNIT_Click();
+    HeadlessStationFixture f;
+    f.station().targetList().addEntry(TargetList::entryText(QStringLiteral("10.0.0.7"), "Hall"));
+    f.station().targetList().addEntry(QStringLiteral("10.0.0.8"));
+    f.station().newUnitSync().B_SYNCHRONIZE_NEW_UNIT_Click(); // cancelled
+    f.state().ID_IP = QStringLiteral("10.0.0.9");
+    f.station().newUnitSync().B_SYNCHRONIZE_NEW_UNIT_Click();
     QCOMPARE(f.dialogs.shown().size(), 2);
     QCOMPARE(f.dialogs.shown()[0].preset, QStringLiteral("10.0.0.7"));
     QCOMPARE(f.dialogs.shown()[0].title, QStringLiteral("Synchronize new Trelvane unit"));
@@ -183,18 +177,18 @@ void NewUnitSyncTest::defaultAnswerIsTheFirstTargetOrTheLastAnswer()
              QStringLiteral("Enter the IP address of this new unit:\r\n* To synchronize the local "
                             "serial unit, enter: COM "));
     QCOMPARE(f.dialogs.shown()[1].preset, QStringLiteral("10.0.0.9"));
-    QCOMPARE(f.w().ID_IP, QString()); // cancel empties it
+    QCOMPARE(f.state().ID_IP, QString()); // cancel empties it
 }
 
 void NewUnitSyncTest::shortAnswerOnlyShowsTheStart()
 {
-    StationFixture f;
-    f.w().supervision().setSerialStatus(LinkStatus::Connected);
+    HeadlessStationFixture f;
+    f.station().supervision().setSerialStatus(LinkStatus::Connected);
     writeFile(f.folder() + "12-01.DAT", "x");
     f.dialogs.answerInput(QStringLiteral("1.2.3.4"));
-    f.w().newUnitSync().B_SYNCHRONIZE_NEW_UNIT_Click();
-    QCOMPARE(f.w().AFF_MSG[0]->text(), QStringLiteral("Synchronize new Trelvane unit: 1.2.3.4"));
-    QVERIFY(f.w().PRG_SYNC_NEW_UNIT->isHidden());
+    f.station().newUnitSync().B_SYNCHRONIZE_NEW_UNIT_Click();
+    QCOMPARE(f.state().bannerLine(0), QStringLiteral("Synchronize new Trelvane unit: 1.2.3.4"));
+    QVERIFY(!f.state().syncProgress().shown);
 }
 
 void NewUnitSyncTest::shorthandAnswerIsRefusedWithOrWithoutBlanks_data()
@@ -211,26 +205,26 @@ void NewUnitSyncTest::shorthandAnswerIsRefusedWithOrWithoutBlanks()
     QFETCH(QString, answer);
     DatagramListener target;
     QVERIFY(target.bind());
-    StationFixture f(target.port());
+    HeadlessStationFixture f(target.port());
     f.enableLog();
-    f.w().supervision().setSerialStatus(LinkStatus::Connected);
+    f.station().supervision().setSerialStatus(LinkStatus::Connected);
     writeFile(f.folder() + "12-01.DAT", "first");
     f.dialogs.answerInput(answer);
 
-    f.w().newUnitSync().B_SYNCHRONIZE_NEW_UNIT_Click();
+    f.station().newUnitSync().B_SYNCHRONIZE_NEW_UNIT_Click();
 
     QVERIFY(!f.logLines().join(u'\n').contains(QStringLiteral("TX_UDP[")));
-    QCOMPARE(f.w().AFF_MSG[1]->text(), QStringLiteral("0 of 1 template files sent."));
+    QCOMPARE(f.state().bannerLine(1), QStringLiteral("0 of 1 template files sent."));
 }
 
 void NewUnitSyncTest::serialLinkDownStopsEveryAnswer()
 {
-    StationFixture f;
+    HeadlessStationFixture f;
     writeFile(f.folder() + "12-01.DAT", "x");
     f.dialogs.answerInput(QStringLiteral("COM 3"));
-    const QString before = f.w().AFF_MSG[0]->text();
-    QSignalSpy focus(&f.w().state(), &StationState::focusRequested);
-    f.w().newUnitSync().B_SYNCHRONIZE_NEW_UNIT_Click();
+    const QString before = f.state().bannerLine(0);
+    QSignalSpy focus(&f.state(), &StationState::focusRequested);
+    f.station().newUnitSync().B_SYNCHRONIZE_NEW_UNIT_Click();
     QCOMPARE(f.dialogs.beeps(), 2);
     // The operator corrects the serial port: the keyboard goes there.
     QCOMPARE(focus.count(), 1);
@@ -238,8 +232,8 @@ void NewUnitSyncTest::serialLinkDownStopsEveryAnswer()
     QCOMPARE(f.dialogs.shown().size(), 2);
     QCOMPARE(f.dialogs.shown()[1].text, QStringLiteral("Serial port error"));
     QCOMPARE(f.dialogs.shown()[1].title, QStringLiteral("Invalid serial port number"));
-    QCOMPARE(f.w().AFF_MSG[0]->text(), before);
+    QCOMPARE(f.state().bannerLine(0), before);
 }
 
-QTEST_MAIN(NewUnitSyncTest)
+QTEST_GUILESS_MAIN(NewUnitSyncTest)
 #include "tst_new_unit_sync.moc"

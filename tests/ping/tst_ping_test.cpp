@@ -1,14 +1,11 @@
 #include "config/TargetList.h"
 #include "diag/PingScript.h"
 #include "diag/PingTest.h"
-#include "support/StationFixture.h"
+#include "support/HeadlessStationFixture.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -237,7 +234,7 @@ void PingTestTest::scriptNameTakenByALinkIsRefused()
     QSKIP("QFile::link makes a shell shortcut on Windows, not a link the file system follows; "
           "the Windows form of this rule is tested in tests/windows (tst_wine_safe_file).");
 #endif
-    StationFixture f;
+    HeadlessStationFixture f;
     f.enableLog();
     QTemporaryDir outside;
     const QString target = outside.filePath(QStringLiteral("profile"));
@@ -248,10 +245,10 @@ void PingTestTest::scriptNameTakenByALinkIsRefused()
     }
     const QString path = f.folder() + QStringLiteral("OMBRIX_PING.BAT");
     QVERIFY(QFile::link(target, path));
-    f.w().targetList().addEntry(QStringLiteral("10.0.0.1"));
-    f.w().LST_IP->setCurrentRow(0);
+    f.station().targetList().addEntry(QStringLiteral("10.0.0.1"));
+    f.state().setCurrentTarget(0);
 
-    f.w().pingTest().B_PING_Click();
+    f.station().pingTest().B_PING_Click();
 
     QCOMPARE(QFileInfo::exists(target), !dangling);
     if (!dangling)
@@ -265,12 +262,12 @@ void PingTestTest::scriptNameTakenByALinkIsRefused()
 
 void PingTestTest::clickWritesTheScriptAndStartsItInAConsole()
 {
-    StationFixture f;
+    HeadlessStationFixture f;
     for (const auto &entry : threeEntriesSecondTicked())
-        f.w().targetList().addEntry(entry.text);
-    f.w().LST_IP->item(0)->setCheckState(Qt::Unchecked);
-    f.w().LST_IP->item(2)->setCheckState(Qt::Unchecked);
-    f.w().LST_IP->setCurrentRow(2);
+        f.station().targetList().addEntry(entry.text);
+    f.state().setTargetTicked(0, false);
+    f.state().setTargetTicked(2, false);
+    f.state().setCurrentTarget(2);
     const QString path = f.folder() + QStringLiteral("OMBRIX_PING.BAT");
     {
         QFile old(path);
@@ -278,7 +275,7 @@ void PingTestTest::clickWritesTheScriptAndStartsItInAConsole()
         old.write(QByteArray(5000, 'z'));
     }
 
-    f.w().pingTest().B_PING_Click();
+    f.station().pingTest().B_PING_Click();
 
     QCOMPARE(contentOf(path), PingScript::script(threeEntriesSecondTicked()));
 #ifndef Q_OS_WIN
@@ -300,30 +297,30 @@ void PingTestTest::clickWritesTheScriptAndStartsItInAConsole()
 #endif
     QCOMPARE(QDir(runningFolder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList{QStringLiteral("OMBRIX_PING.BAT")});
-    QCOMPARE(f.w().INP_IP->text(), QStringLiteral("10.0.0.3"));
+    QCOMPARE(f.state().tcpAddress(), QStringLiteral("10.0.0.3"));
     QVERIFY(f.dialogs.shown().isEmpty());
 }
 
 void PingTestTest::clickWithoutCurrentEntryDoesNothing()
 {
-    StationFixture f;
-    f.w().targetList().addEntry(QStringLiteral("10.0.0.1"));
-    f.w().LST_IP->setCurrentRow(-1);
-    f.w().INP_IP->setText(QStringLiteral("kept"));
-    f.w().pingTest().B_PING_Click();
+    HeadlessStationFixture f;
+    f.station().targetList().addEntry(QStringLiteral("10.0.0.1"));
+    f.state().setCurrentTarget(-1);
+    f.state().setTcpAddress(QStringLiteral("kept"));
+    f.station().pingTest().B_PING_Click();
     QVERIFY(!QFile::exists(f.folder() + QStringLiteral("OMBRIX_PING.BAT")));
     QVERIFY(f.scripts.started.isEmpty());
-    QCOMPARE(f.w().INP_IP->text(), QStringLiteral("kept"));
+    QCOMPARE(f.state().tcpAddress(), QStringLiteral("kept"));
 }
 
 void PingTestTest::consoleThatCannotStartIsReported()
 {
-    StationFixture f;
+    HeadlessStationFixture f;
     f.enableLog();
-    f.w().targetList().addEntry(QStringLiteral("10.0.0.1"));
-    f.w().LST_IP->setCurrentRow(0);
+    f.station().targetList().addEntry(QStringLiteral("10.0.0.1"));
+    f.state().setCurrentTarget(0);
     f.scripts.setFailure(QStringLiteral("No terminal window could be started"));
-    f.w().pingTest().B_PING_Click();
+    f.station().pingTest().B_PING_Click();
     QCOMPARE(f.dialogs.shown().size(), 1);
     QVERIFY(f.dialogs.shown()[0].text.startsWith(QLatin1String("No terminal window")));
     QVERIFY(f.logBytes().contains("Ping test not started: No terminal window could be started"));
@@ -335,16 +332,16 @@ void PingTestTest::loadCommandAsksForAUserAndIgnoresZero()
     QSKIP("Its serial peer is a pseudo-terminal in the test's own process, which Windows does "
           "not have.");
 #endif
-    StationFixture f;
+    HeadlessStationFixture f;
     QVERIFY(f.openSerialPeer());
     f.dialogs.answerInput(QStringLiteral("0"));
-    f.w().pingTest().B_LOAD_TST_Click();
-    f.w().pingTest().B_LOAD_TST_Click(); // cancelled: an empty answer
+    f.station().pingTest().B_LOAD_TST_Click();
+    f.station().pingTest().B_LOAD_TST_Click(); // cancelled: an empty answer
     QCOMPARE(f.dialogs.shown().size(), 2);
     QCOMPARE(f.dialogs.shown()[0].text, QStringLiteral("User number"));
     QCOMPARE(f.dialogs.shown()[0].title, QStringLiteral("User number"));
     QVERIFY(f.readSent(1, 100).isEmpty());
 }
 
-QTEST_MAIN(PingTestTest)
+QTEST_GUILESS_MAIN(PingTestTest)
 #include "tst_ping_test.moc"

@@ -1,15 +1,13 @@
 #include "config/ModeSwitch.h"
 #include "link/SerialLink.h"
 #include "support/FreePort.h"
+#include "support/HeadlessStationFixture.h"
 #include "support/RawSerialPeer.h"
-#include "support/StationFixture.h"
 #include "sync/SerialRelay.h"
 #include "sync/UdpReceiver.h"
 
 #include <QDir>
 #include <QFile>
-#include <QLabel>
-#include <QRadioButton>
 #include <QRegularExpression>
 #include <QTest>
 #include <QUdpSocket>
@@ -38,27 +36,28 @@ private slots:
 
 void SerialRelayTest::stalledSerialLineBoundsTheBacklogAndRelayResumesWhole()
 {
-    StationFixture f(freeUdpPort());
+    HeadlessStationFixture f(freeUdpPort());
     QDir(f.folder()).mkdir(QStringLiteral("templates"));
-    f.w().state().setTemplatesFolder(f.folder() + QStringLiteral("templates/"));
+    f.state().setTemplatesFolder(f.folder() + QStringLiteral("templates/"));
     RawSerialPeer unit; // reads nothing until told
     const QString link = f.folder() + QStringLiteral("COM7");
     QVERIFY(unit.open(link));
-    f.w().SW_COMM[0]->setChecked(true);
-    f.w().Serial->setDevicePath(link);
-    QVERIFY(f.w().Serial->open());
+    f.state().setSelectedLink(StationState::Link::Serial);
+    f.station().serial().setDevicePath(link);
+    QVERIFY(f.station().serial().open());
     f.enableLog();
-    f.w().modeSwitch().select(1);
-    UdpReceiver &receiver = f.w().udpReceiver();
+    f.station().modeSwitch().select(1);
+    UdpReceiver &receiver = f.station().udpReceiver();
     QUdpSocket sender;
 
     // A flood of large datagrams, each waited for so that the socket drops none.
     const int flood = 30;
     qint64 largestBacklog = 0;
     for (int i = 0; i < flood; ++i) {
-        sender.writeDatagram(bigDatagram(i), QHostAddress::LocalHost, f.w().options().udpPort);
+        sender.writeDatagram(bigDatagram(i), QHostAddress::LocalHost,
+                             f.station().options().udpPort);
         QTRY_COMPARE_WITH_TIMEOUT(receiver.datagramsHandled(), quint64(i + 1), 5000);
-        largestBacklog = qMax(largestBacklog, f.w().Serial->bytesToWrite());
+        largestBacklog = qMax(largestBacklog, f.station().serial().bytesToWrite());
     }
     QVERIFY(largestBacklog <= SerialRelay::kBacklogLimit);
     QVERIFY(receiver.relay().overloaded());
@@ -83,13 +82,13 @@ void SerialRelayTest::stalledSerialLineBoundsTheBacklogAndRelayResumesWhole()
     }
     QCOMPARE(got.size(), expected.size());
     QVERIFY(got == expected);
-    QTRY_COMPARE(f.w().Serial->bytesToWrite(), qint64(0));
+    QTRY_COMPARE(f.station().serial().bytesToWrite(), qint64(0));
 
     QByteArray after;
     for (int i = 0; i < 3; ++i) {
         const QByteArray d = bigDatagram(100 + i, 5000 + i);
         after += d;
-        sender.writeDatagram(d, QHostAddress::LocalHost, f.w().options().udpPort);
+        sender.writeDatagram(d, QHostAddress::LocalHost, f.station().options().udpPort);
     }
     QTRY_COMPARE(receiver.datagramsHandled(), quint64(flood + 3));
     got.clear();
@@ -114,5 +113,5 @@ void SerialRelayTest::stalledSerialLineBoundsTheBacklogAndRelayResumesWhole()
                                 .arg(skipped));
 }
 
-QTEST_MAIN(SerialRelayTest)
+QTEST_GUILESS_MAIN(SerialRelayTest)
 #include "tst_serial_relay.moc"

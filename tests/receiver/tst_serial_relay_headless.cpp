@@ -1,6 +1,6 @@
 #include "link/SerialLink.h"
 #include "log/ActivityLog.h"
-#include "support/HeadlessStation_sync.h"
+#include "support/HeadlessStationFixture.h"
 #include "support/RawSerialPeer.h"
 #include "sync/SerialRelay.h"
 
@@ -18,7 +18,7 @@ private slots:
 
 void SerialRelayHeadlessTest::closedPortRelaysNothingAndStaysCalm()
 {
-    HeadlessStation s;
+    HeadlessStationFixture s;
     SerialRelay relay(s.station().serial(), s.station().activityLog());
     QVERIFY(!relay.relay(QByteArray(100, 'x')));
     // A closed port is no overload: nothing is counted, nothing said in the log.
@@ -29,7 +29,7 @@ void SerialRelayHeadlessTest::closedPortRelaysNothingAndStaysCalm()
 
 void SerialRelayHeadlessTest::datagramsReachTheUnitWholeAndInOrder()
 {
-    HeadlessStation s;
+    HeadlessStationFixture s;
     RawSerialPeer unit;
     const QString link = s.folder() + QStringLiteral("COM7");
     QVERIFY(unit.open(link));

@@ -3,13 +3,11 @@
 #include "link/SerialLink.h"
 #include "receiver/Datagrams.h"
 #include "support/FreePort.h"
-#include "support/StationFixture.h"
+#include "support/HeadlessStationFixture.h"
 #include "sync/UdpReceiver.h"
 
 #include <QDir>
 #include <QFile>
-#include <QLabel>
-#include <QRadioButton>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTest>
@@ -60,15 +58,15 @@ struct ReadModeStation
     {
         QDir(f.folder()).mkdir(QStringLiteral("templates"));
         templates = f.folder() + QStringLiteral("templates/");
-        f.w().state().setTemplatesFolder(templates);
+        f.state().setTemplatesFolder(templates);
         if (serialPeer)
             QVERIFY(f.openSerialPeer());
         f.enableLog();
-        f.w().modeSwitch().select(1);
-        QVERIFY(f.w().readModeSelected());
-        QCOMPARE(f.w().UDP_RX->state(), QAbstractSocket::BoundState);
+        f.station().modeSwitch().select(1);
+        QVERIFY(f.state().readMode());
+        QCOMPARE(f.station().udpRx().state(), QAbstractSocket::BoundState);
     }
-    F_MAIN &w() { return f.w(); }
+    Station &w() { return f.station(); }
 
     void send(const QList<QByteArray> &datagrams, QUdpSocket &from)
     {
@@ -103,7 +101,7 @@ struct ReadModeStation
         quint64 seen = ~quint64(0);
         while (!deadline.hasExpired()) {
             const quint64 now = w().udpReceiver().datagramsHandled();
-            if (now == seen && !w().UDP_RX->hasPendingDatagrams())
+            if (now == seen && !w().udpRx().hasPendingDatagrams())
                 return true;
             seen = now;
             QTest::qWait(200);
@@ -116,7 +114,7 @@ struct ReadModeStation
         return QDir(templates).entryList(QDir::Files | QDir::Hidden, QDir::Name);
     }
 
-    StationFixture f;
+    HeadlessStationFixture f;
     QString templates;
     QUdpSocket sender;
 };
@@ -172,9 +170,9 @@ void UdpReceiverTest::uploadOfTwoTemplatesIsRelayedTracedAndFiled()
         "RX_UDP: Write template to " + s.path("12345-02.DAT"),
     };
     QCOMPARE(s.rxLines(), expected);
-    QCOMPARE(s.w().LST_USER_NUMBER, QStringLiteral("12345"));
-    QCOMPARE(s.w().LST_RX_TEMPLATE_NUMBER, qint16(2));
-    QCOMPARE(s.w().LST_RX_TEMPLATE, t2);
+    QCOMPARE(s.w().state().LST_USER_NUMBER, QStringLiteral("12345"));
+    QCOMPARE(s.w().state().LST_RX_TEMPLATE_NUMBER, qint16(2));
+    QCOMPARE(s.w().state().LST_RX_TEMPLATE, t2);
 }
 
 void UdpReceiverTest::templatesOfUserOneAndOfAnotherUserAreNotFiledInTheSet()
@@ -244,22 +242,22 @@ void UdpReceiverTest::enrollModeLeavesDatagramsUnread()
 {
     // Enroll mode selected while the window is hidden: the port is bound (read mode's
     // layout), but the mode is enroll, so datagrams are not handled.
-    StationFixture f(freeUdpPort());
+    HeadlessStationFixture f(freeUdpPort());
     QVERIFY(f.openSerialPeer());
     f.enableLog();
-    f.w().modeSwitch().select(0);
-    QVERIFY(f.w().enrollModeSelected());
-    QCOMPARE(f.w().UDP_RX->state(), QAbstractSocket::BoundState);
+    f.station().modeSwitch().select(0);
+    QVERIFY(f.state().enrollMode());
+    QCOMPARE(f.station().udpRx().state(), QAbstractSocket::BoundState);
     const QByteArray logBefore = f.logBytes();
 
     QUdpSocket sender;
     for (const QByteArray &d :
          concat({upload(12345, true, templateBytes(100, 1)), {deleteUser(12345)}}))
-        sender.writeDatagram(d, QHostAddress::LocalHost, f.w().options().udpPort);
+        sender.writeDatagram(d, QHostAddress::LocalHost, f.station().options().udpPort);
 
-    QTRY_VERIFY(f.w().UDP_RX->hasPendingDatagrams());
-    StationFixture::serve(50);
-    QVERIFY(f.w().UDP_RX->hasPendingDatagrams()); // still unread
+    QTRY_VERIFY(f.station().udpRx().hasPendingDatagrams());
+    HeadlessStationFixture::serve(50);
+    QVERIFY(f.station().udpRx().hasPendingDatagrams()); // still unread
     QCOMPARE(f.readSent(1, 50), QByteArray());
     QCOMPARE(f.logBytes(), logBefore);
     QVERIFY(!QFile::exists(f.folder() + QStringLiteral("12345-01.DAT")));
@@ -269,7 +267,7 @@ void UdpReceiverTest::badInputFromSeveralSendersLeavesTheNextSetFiled()
 {
     // No serial device: the relay fails, and the rest goes on.
     ReadModeStation s(false);
-    QVERIFY(!s.w().Serial->isOpen());
+    QVERIFY(!s.w().serial().isOpen());
     QList<QUdpSocket *> senders;
     for (int i = 0; i < 4; ++i)
         senders << new QUdpSocket(this);
@@ -426,8 +424,8 @@ void UdpReceiverTest::theReceiveBufferIsAsLargeAsTheSystemAllows()
              qPrintable(QStringLiteral("%1 of %2 allowed").arg(got).arg(allowed)));
     QCOMPARE(
         got,
-        s.w().UDP_RX->socketOption(QAbstractSocket::ReceiveBufferSizeSocketOption).toLongLong());
+        s.w().udpRx().socketOption(QAbstractSocket::ReceiveBufferSizeSocketOption).toLongLong());
 }
 
-QTEST_MAIN(UdpReceiverTest)
+QTEST_GUILESS_MAIN(UdpReceiverTest)
 #include "tst_udp_receiver.moc"

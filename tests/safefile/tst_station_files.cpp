@@ -1,4 +1,3 @@
-#include "../backup/SourceScript.h"
 #include "config/ConfigFile.h"
 #include "config/ModeSwitch.h"
 #include "enroll/TemplateBackup.h"
@@ -8,7 +7,8 @@
 #include "log/ActivityLog.h"
 #include "receiver/Datagrams.h"
 #include "support/FreePort.h"
-#include "support/StationFixture.h"
+#include "support/HeadlessStationFixture.h"
+#include "support/SourceScript.h"
 #include "sync/NewUnitSync.h"
 #include "sync/UdpReceiver.h"
 #include "unit-sim/SimulatedUnit.h"
@@ -16,8 +16,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLabel>
-#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUdpSocket>
@@ -95,25 +93,25 @@ struct ReadModeStation
     {
         QDir(f.folder()).mkdir(QStringLiteral("templates"));
         templates = f.folder() + QStringLiteral("templates/");
-        f.w().state().setTemplatesFolder(templates);
+        f.state().setTemplatesFolder(templates);
         f.enableLog();
-        f.w().modeSwitch().select(1);
-        QCOMPARE(f.w().UDP_RX->state(), QAbstractSocket::BoundState);
+        f.station().modeSwitch().select(1);
+        QCOMPARE(f.station().udpRx().state(), QAbstractSocket::BoundState);
     }
     void receive(const QList<QByteArray> &datagrams)
     {
-        const quint64 before = f.w().udpReceiver().datagramsHandled();
+        const quint64 before = f.station().udpReceiver().datagramsHandled();
         for (const QByteArray &d : datagrams)
-            sender.writeDatagram(d, QHostAddress::LocalHost, f.w().options().udpPort);
+            sender.writeDatagram(d, QHostAddress::LocalHost, f.station().options().udpPort);
         QDeadlineTimer deadline(5000);
-        while (f.w().udpReceiver().datagramsHandled() < before + quint64(datagrams.size()) &&
+        while (f.station().udpReceiver().datagramsHandled() < before + quint64(datagrams.size()) &&
                !deadline.hasExpired())
             QTest::qWait(2);
-        QCOMPARE(f.w().udpReceiver().datagramsHandled(), before + quint64(datagrams.size()));
+        QCOMPARE(f.station().udpReceiver().datagramsHandled(), before + quint64(datagrams.size()));
     }
     QString path(const char *name) const { return templates + QLatin1String(name); }
 
-    StationFixture f;
+    HeadlessStationFixture f;
     QString templates;
     QUdpSocket sender;
 };
@@ -184,12 +182,12 @@ void StationFilesTest::receivedTemplateNeverGoesThroughALink()
 void StationFilesTest::backupRefusesALinkAndSaysSoOnTheBanner()
 {
     const Outside outside;
-    StationFixture f;
+    HeadlessStationFixture f;
     QVERIFY(f.openSerialPeer(1));
     f.clock.setRealTimeFactor(0.25);
-    f.w().SERIAL_RX->start();
+    f.station().serialRxTimer().start();
     f.enableLog();
-    SourceScript source(f);
+    SourceScript source(f.peer());
     // Replies of 41 and 28 bytes: two templates, the second at a linked name.
     const auto reply = [](int length, int seed) {
         QByteArray bytes(length, '\0');
@@ -198,17 +196,17 @@ void StationFilesTest::backupRefusesALinkAndSaysSoOnTheBanner()
         return bytes;
     };
     source.replies = {reply(41, 1), reply(28, 2), reply(16, 3)};
-    const QString link = f.w().templateStore().path(QStringLiteral("12345"), 2);
+    const QString link = f.station().templateStore().path(QStringLiteral("12345"), 2);
     QVERIFY(QFile::link(outside.file(), link));
 
-    f.w().templateBackup().backup(QStringLiteral("12345"));
+    f.station().templateBackup().backup(QStringLiteral("12345"));
 
     outside.verifyUntouched();
     QVERIFY(QFileInfo(link).isSymLink());
-    QVERIFY(QFileInfo(f.w().templateStore().path(QStringLiteral("12345"), 1)).isFile());
+    QVERIFY(QFileInfo(f.station().templateStore().path(QStringLiteral("12345"), 1)).isFile());
     const QString shown = QStringLiteral("Cannot save user template to: ") + link +
                           QStringLiteral(": it is a symbolic link. Have it removed.");
-    QCOMPARE(f.w().AFF_MSG[1]->text(), shown);
+    QCOMPARE(f.state().bannerLine(1), shown);
     QVERIFY(f.logBytes().contains(shown.toLatin1()));
 }
 
@@ -217,9 +215,9 @@ void StationFilesTest::newUnitNeverGetsTheBytesOfALinkedFile()
     const Outside outside;
     SimulatedUnit unit;
     QVERIFY(unit.listenUdp(0, QHostAddress::LocalHost));
-    StationFixture f(unit.udpPort());
+    HeadlessStationFixture f(unit.udpPort());
     f.enableLog();
-    f.w().supervision().setSerialStatus(LinkStatus::Connected);
+    f.station().supervision().setSerialStatus(LinkStatus::Connected);
     const QString link = f.folder() + QStringLiteral("4242-01.DAT");
     QVERIFY(QFile::link(outside.file(), link));
     const QByteArray regular = templateBytes(300, 5);
@@ -228,16 +226,16 @@ void StationFilesTest::newUnitNeverGetsTheBytesOfALinkedFile()
                      0660) == 0);
     f.dialogs.answerInput(QStringLiteral("127.0.0.1"));
 
-    f.w().newUnitSync().B_SYNCHRONIZE_NEW_UNIT_Click();
-    StationFixture::serve(50);
+    f.station().newUnitSync().B_SYNCHRONIZE_NEW_UNIT_Click();
+    HeadlessStationFixture::serve(50);
 
     // Only the regular file's template reached the unit; the secret is nowhere in it.
     QList<QByteArray> held;
     for (const QList<QByteArray> &templates : unit.users())
         held += templates;
     QCOMPARE(held, QList<QByteArray>{regular});
-    QCOMPARE(f.w().AFF_MSG[0]->text(), QStringLiteral("Synchronization complete."));
-    QCOMPARE(f.w().AFF_MSG[1]->text(), QStringLiteral("1 of 3 template files sent."));
+    QCOMPARE(f.state().bannerLine(0), QStringLiteral("Synchronization complete."));
+    QCOMPARE(f.state().bannerLine(1), QStringLiteral("1 of 3 template files sent."));
     const QByteArray log = f.logBytes();
     QVERIFY(!log.contains(kSecret.left(20)));
     QVERIFY(log.contains("Template file not sent: " + QFile::encodeName(link) +
@@ -249,13 +247,13 @@ void StationFilesTest::newUnitNeverGetsTheBytesOfALinkedFile()
 void StationFilesTest::deletingAUserRemovesLinksNotWhatTheyPointTo()
 {
     const Outside outside;
-    StationFixture f;
+    HeadlessStationFixture f;
     QVERIFY(QFile::link(outside.file(), f.folder() + QStringLiteral("12-01.DAT")));
     QVERIFY(QFile::link(outside.missing(), f.folder() + QStringLiteral("12-02.DAT")));
     QVERIFY(::mkfifo(QFile::encodeName(f.folder() + QStringLiteral("12-03.DAT")).constData(),
                      0660) == 0);
 
-    QCOMPARE(f.w().templateStore().removeUser(QStringLiteral("12")), 3);
+    QCOMPARE(f.station().templateStore().removeUser(QStringLiteral("12")), 3);
 
     outside.verifyUntouched();
     QVERIFY(QDir(f.folder())
@@ -274,13 +272,13 @@ void StationFilesTest::dailyLogThroughALinkIsRefused()
 {
     QFETCH(bool, dangling);
     const Outside outside;
-    StationFixture f;
+    HeadlessStationFixture f;
     f.enableLog();
-    const QString path = f.w().activityLog().filePath();
+    const QString path = f.station().activityLog().filePath();
     QVERIFY(QFile::link(dangling ? outside.missing() : outside.file(), path));
 
-    QVERIFY(!f.w().activityLog().WRITE_LOG(QStringLiteral("a line for the log")));
-    f.w().AFF_LOG_MSG(QStringLiteral("a banner line"), 1);
+    QVERIFY(!f.station().activityLog().WRITE_LOG(QStringLiteral("a line for the log")));
+    f.station().AFF_LOG_MSG(QStringLiteral("a banner line"), 1);
 
     outside.verifyUntouched();
     QVERIFY(QFileInfo(path).isSymLink());
@@ -301,14 +299,14 @@ void StationFilesTest::configurationAndPasswordThroughALinkAreRefused()
     QFETCH(QString, fileName);
     QFETCH(QString, logged);
     const Outside outside;
-    StationFixture f;
+    HeadlessStationFixture f;
     f.enableLog();
     const QString path = f.folder() + fileName;
     QVERIFY(QFile::link(outside.file(), path));
 
     const bool written = fileName == QLatin1String("Trelvane.cfg")
-                             ? f.w().configFile().B_SAVE_CFG_Click()
-                             : f.w().modeSwitch().writePassword(QStringLiteral("secret"));
+                             ? f.station().configFile().B_SAVE_CFG_Click()
+                             : f.station().modeSwitch().writePassword(QStringLiteral("secret"));
 
     QVERIFY(!written);
     outside.verifyUntouched();
@@ -320,22 +318,22 @@ void StationFilesTest::configurationAndPasswordThroughALinkAreRefused()
 void StationFilesTest::stationFilesAreTheGroupsUnderDebiansUmask()
 {
     const Umask debian(022);
-    StationFixture f;
+    HeadlessStationFixture f;
     f.enableLog();
-    f.w().INP_PREFIX->setText(QStringLiteral("P"));
-    QVERIFY(f.w().configFile().B_SAVE_CFG_Click());
-    QVERIFY(f.w().modeSwitch().writePassword(QStringLiteral("pw")));
-    QVERIFY(f.w().templateStore().write(QStringLiteral("7"), 1, templateBytes(50, 7)));
-    QVERIFY(f.w().activityLog().WRITE_LOG(QStringLiteral("line")));
+    f.state().setPrefix(QStringLiteral("P"));
+    QVERIFY(f.station().configFile().B_SAVE_CFG_Click());
+    QVERIFY(f.station().modeSwitch().writePassword(QStringLiteral("pw")));
+    QVERIFY(f.station().templateStore().write(QStringLiteral("7"), 1, templateBytes(50, 7)));
+    QVERIFY(f.station().activityLog().WRITE_LOG(QStringLiteral("line")));
     for (const QString &name : {QStringLiteral("Trelvane.cfg"), QStringLiteral("ADPW.CFG"),
-                                QStringLiteral("7-01.DAT"), f.w().activityLog().fileName()})
+                                QStringLiteral("7-01.DAT"), f.station().activityLog().fileName()})
         QCOMPARE(modeOf(f.folder() + name), mode_t(0660));
     // A file that existed with a wider mode is replaced by one of the group's.
     const QString cfg = f.folder() + QStringLiteral("Trelvane.cfg");
     QVERIFY(QFile::setPermissions(cfg, QFile::permissions(cfg) | QFileDevice::ReadOther));
-    QVERIFY(f.w().configFile().B_SAVE_CFG_Click());
+    QVERIFY(f.station().configFile().B_SAVE_CFG_Click());
     QCOMPARE(modeOf(cfg), mode_t(0660));
 }
 
-QTEST_MAIN(StationFilesTest)
+QTEST_GUILESS_MAIN(StationFilesTest)
 #include "tst_station_files.moc"

@@ -3,9 +3,10 @@
 #include "link/KeyboardWedge.h"
 #include "link/SerialLink.h"
 #include "log/ActivityLog.h"
+#include "support/HeadlessStationFixture.h"
+#include "support/StationPeer.h"
 
 #include <QCheckBox>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QLabel>
 #include <QRadioButton>
@@ -16,14 +17,8 @@ StationFixture::StationFixture(quint16 udpPort, quint16 tcpPort,
                                const std::function<void(StationOptions &)> &adjust)
 {
     m_folder = m_dir.path() + QLatin1Char('/');
-    StationOptions options;
-    options.programFolder = m_dir.path();
-    if (udpPort)
-        options.udpPort = udpPort;
-    if (tcpPort)
-        options.tcpPort = tcpPort;
-    if (adjust)
-        adjust(options);
+    const StationOptions options =
+        HeadlessStationFixture::optionsIn(m_dir.path(), udpPort, tcpPort, adjust);
     m_window = std::make_unique<F_MAIN>(options, StationPlatform{clock, dialogs});
     m_window->setScriptLauncher(scripts);
     stopTimers();
@@ -46,35 +41,18 @@ void StationFixture::stopTimers()
 
 bool StationFixture::openSerialPeer(int portNumber)
 {
-    const QString link = m_folder + QStringLiteral("COM%1").arg(portNumber);
-    if (!m_peer.open(link))
-        return false;
-    w().SW_COMM[0]->setChecked(true);
-    w().Serial->close();
-    w().Serial->setDevicePath(link);
-    return w().Serial->open();
+    return StationPeer::open(m_peer, m_folder + QStringLiteral("COM%1").arg(portNumber),
+                             w().state(), *w().Serial);
 }
 
 bool StationFixture::feedSerial(const QByteArray &bytes, int timeoutMs)
 {
-    const qint64 before = w().Serial->bytesAvailable();
-    m_peer.write(bytes);
-    QDeadlineTimer deadline(timeoutMs);
-    while (w().Serial->bytesAvailable() < before + bytes.size() && !deadline.hasExpired())
-        QTest::qWait(1);
-    return w().Serial->bytesAvailable() >= before + bytes.size();
+    return StationPeer::feed(m_peer, *w().Serial, bytes, timeoutMs);
 }
 
 QByteArray StationFixture::readSent(int minBytes, int timeoutMs)
 {
-    QByteArray got;
-    QDeadlineTimer deadline(timeoutMs);
-    for (;;) {
-        got += m_peer.readAll();
-        if (got.size() >= minBytes || deadline.hasExpired())
-            return got;
-        QTest::qWait(1);
-    }
+    return StationPeer::readSent(m_peer, minBytes, timeoutMs);
 }
 
 void StationFixture::serve(int ms)
@@ -95,8 +73,5 @@ QByteArray StationFixture::logBytes() const
 
 QStringList StationFixture::logLines() const
 {
-    QStringList lines = QString::fromUtf8(logBytes()).split(QStringLiteral("\r\n"));
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
+    return StationPeer::logLines(logBytes());
 }

@@ -2,7 +2,6 @@
 // pulled: its pseudo-terminal closes and comes back later at the same path). The work ends
 // within the design's own waits, the station shows "Disconnected", and it greets the unit
 // again once the line is back.
-#include "backup/SourceScript.h"
 #include "enroll/TemplateBackup.h"
 #include "enroll/TemplateNumberRequest.h"
 #include "enroll/TemplateStore.h"
@@ -10,16 +9,14 @@
 #include "link/ReceiveDispatcher.h"
 #include "link/SerialLink.h"
 #include "link/Supervision.h"
-#include "support/StationFixture.h"
+#include "support/HeadlessStationFixture.h"
+#include "support/SourceScript.h"
 #include "sync/NewUnitSync.h"
 #include "unit-sim/SimulatedUnit.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
@@ -111,8 +108,8 @@ private slots:
 
 void UnplugTest::lineVanishingDuringABackupEndsItAndTheUnitIsGreetedWhenBack()
 {
-    StationFixture f;
-    F_MAIN &w = f.w();
+    HeadlessStationFixture f;
+    Station &w = f.station();
     f.clock.setRealTimeFactor(0.5);
     f.enableLog();
     SimulatedUnit unit;
@@ -124,11 +121,11 @@ void UnplugTest::lineVanishingDuringABackupEndsItAndTheUnitIsGreetedWhenBack()
 
     // Connected and greeted, the receive poll running as in the program.
     w.supervision().selectLink(0);
-    w.INP_SERIAL_PORT->setText(QStringLiteral("1"));
+    w.state().setSerialPort(QStringLiteral("1"));
     w.supervision().TIM_SERIAL_CONNECT_Timer();
-    QCOMPARE(w.AFF_SERIAL_STATUS->text(), QStringLiteral("Connected"));
-    w.SERIAL_RX->start();
-    QTRY_COMPARE(w.AFF_MSG[0]->text(), kEstablished);
+    QCOMPARE(captionOf(w.state().sourceStatus()), QStringLiteral("Connected"));
+    w.serialRxTimer().start();
+    QTRY_COMPARE(w.state().bannerLine(0), kEstablished);
 
     // The cable is pulled right after the unit has answered the first request for a next
     // template; it is back 1.5 s later.
@@ -144,11 +141,11 @@ void UnplugTest::lineVanishingDuringABackupEndsItAndTheUnitIsGreetedWhenBack()
     const qint64 waitedMs = start.msecsTo(f.clock.now());
 
     QVERIFY(pulled);
-    QCOMPARE(w.AFF_SERIAL_STATUS->text(), QStringLiteral("Disconnected"));
-    QVERIFY(!w.Serial->isOpen());
-    QCOMPARE(w.TRELVANE_LOAD, F_MAIN::True); // back to frame dispatch
-    QCOMPARE(w.AFF_MSG[0]->text(), QStringLiteral("User: 12345"));
-    QCOMPARE(w.AFF_MSG[1]->text(), QStringLiteral("Synchronization Complete"));
+    QCOMPARE(captionOf(w.state().sourceStatus()), QStringLiteral("Disconnected"));
+    QVERIFY(!w.serial().isOpen());
+    QCOMPARE(w.state().TRELVANE_LOAD, StationState::True); // back to frame dispatch
+    QCOMPARE(w.state().bannerLine(0), QStringLiteral("User: 12345"));
+    QCOMPARE(w.state().bannerLine(1), QStringLiteral("Synchronization Complete"));
 
     // What arrived before the line vanished is stored whole; the fetch ends at the first
     // answer that did not come, so it asked once per stored template after the first.
@@ -170,29 +167,29 @@ void UnplugTest::lineVanishingDuringABackupEndsItAndTheUnitIsGreetedWhenBack()
     const int before = int(requests.count());
     w.state().setBannerLine(0, QString());
     w.supervision().TIM_SERIAL_CONNECT_Timer();
-    QCOMPARE(w.AFF_SERIAL_STATUS->text(), QStringLiteral("Connected"));
+    QCOMPARE(captionOf(w.state().sourceStatus()), QStringLiteral("Connected"));
     QTRY_COMPARE(requests.count(), before + 1);
     QCOMPARE(requests.last().at(0).toByteArray(), Frame::handshake());
-    QTRY_COMPARE(w.AFF_MSG[0]->text(), kEstablished);
-    QVERIFY(w.FR_ERROR->isHidden());
+    QTRY_COMPARE(w.state().bannerLine(0), kEstablished);
+    QVERIFY(!w.state().handshakePending());
 }
 
 void UnplugTest::closedPseudoTerminalDuringABackupEndsItAndTheUnitIsGreetedWhenBack()
 {
-    StationFixture f;
-    F_MAIN &w = f.w();
+    HeadlessStationFixture f;
+    Station &w = f.station();
     f.clock.setRealTimeFactor(0.5);
     QVERIFY(f.openSerialPeer(1));
     const QString link = f.peer().linkPath();
     const QByteArray handshakeReply = Frame::frame(QByteArray::fromHex("4001650000000000000061"));
     const QByteArray firstTemplate = templateBytes(4);
-    SourceScript source(f);
+    SourceScript source(f.peer());
     source.replies = {handshakeReply,
                       QByteArray(26, '\x11') + firstTemplate + Frame::trailer(firstTemplate)};
-    w.INP_SERIAL_PORT->setText(QStringLiteral("1"));
+    w.state().setSerialPort(QStringLiteral("1"));
     w.supervision().TIM_SERIAL_CONNECT_Timer();
-    w.SERIAL_RX->start();
-    QTRY_COMPARE(w.AFF_MSG[0]->text(), kEstablished);
+    w.serialRxTimer().start();
+    QTRY_COMPARE(w.state().bannerLine(0), kEstablished);
 
     // The device side goes away as the station asks for the next template.
     source.onRequest = [&f](const QByteArray &request) {
@@ -201,11 +198,11 @@ void UnplugTest::closedPseudoTerminalDuringABackupEndsItAndTheUnitIsGreetedWhenB
     };
     w.templateBackup().backup(QStringLiteral("12345"));
 
-    QCOMPARE(w.AFF_SERIAL_STATUS->text(), QStringLiteral("Disconnected"));
-    QCOMPARE(w.TRELVANE_LOAD, F_MAIN::True);
+    QCOMPARE(captionOf(w.state().sourceStatus()), QStringLiteral("Disconnected"));
+    QCOMPARE(w.state().TRELVANE_LOAD, StationState::True);
     QCOMPARE(readFile(w.templateStore().path(QStringLiteral("12345"), 1)), firstTemplate);
     QCOMPARE(w.templateStore().list(QStringLiteral("12345")).size(), 1);
-    QCOMPARE(w.AFF_MSG[1]->text(), QStringLiteral("Synchronization Complete"));
+    QCOMPARE(w.state().bannerLine(1), QStringLiteral("Synchronization Complete"));
 
     // A new device behind the same name: the next tick opens it and greets the unit.
     source.onRequest = {};
@@ -213,15 +210,15 @@ void UnplugTest::closedPseudoTerminalDuringABackupEndsItAndTheUnitIsGreetedWhenB
     QVERIFY(f.peer().open(link));
     w.state().setBannerLine(0, QString());
     w.supervision().TIM_SERIAL_CONNECT_Timer();
-    QCOMPARE(w.AFF_SERIAL_STATUS->text(), QStringLiteral("Connected"));
-    QTRY_COMPARE(w.AFF_MSG[0]->text(), kEstablished);
+    QCOMPARE(captionOf(w.state().sourceStatus()), QStringLiteral("Connected"));
+    QTRY_COMPARE(w.state().bannerLine(0), kEstablished);
     QCOMPARE(source.requests.last(), Frame::handshake());
 }
 
 void UnplugTest::lineVanishingDuringANewUnitSynchronizationToTheLocalUnitEndsIt()
 {
-    StationFixture f;
-    F_MAIN &w = f.w();
+    HeadlessStationFixture f;
+    Station &w = f.station();
     SimulatedUnit unit;
     QVERIFY(unit.listenSerial(f.folder() + QStringLiteral("COM1")));
     constexpr int kFiles = 6;
@@ -233,10 +230,10 @@ void UnplugTest::lineVanishingDuringANewUnitSynchronizationToTheLocalUnitEndsIt(
     QSignalSpy requests(&unit, &SimulatedUnit::requestReceived);
     QSignalSpy replugged(&unit, &SimulatedUnit::serialOpened);
     w.supervision().selectLink(0);
-    w.INP_SERIAL_PORT->setText(QStringLiteral("1"));
+    w.state().setSerialPort(QStringLiteral("1"));
     w.supervision().TIM_SERIAL_CONNECT_Timer();
-    w.SERIAL_RX->start();
-    QTRY_COMPARE(w.AFF_MSG[0]->text(), kEstablished);
+    w.serialRxTimer().start();
+    QTRY_COMPARE(w.state().bannerLine(0), kEstablished);
 
     // The cable is pulled once the first upload has reached the unit; back 1.5 s later.
     bool pulled = false;
@@ -253,10 +250,10 @@ void UnplugTest::lineVanishingDuringANewUnitSynchronizationToTheLocalUnitEndsIt(
 
     QVERIFY(pulled);
     QVERIFY(!w.newUnitSync().isRunning());
-    QCOMPARE(w.AFF_SERIAL_STATUS->text(), QStringLiteral("Disconnected"));
-    QCOMPARE(w.AFF_MSG[0]->text(), QStringLiteral("Synchronization complete."));
+    QCOMPARE(captionOf(w.state().sourceStatus()), QStringLiteral("Disconnected"));
+    QCOMPARE(w.state().bannerLine(0), QStringLiteral("Synchronization complete."));
     // Uploads on the vanished line fail and are counted; the run goes on to its end.
-    const QString sent = w.AFF_MSG[1]->text();
+    const QString sent = w.state().bannerLine(1);
     QVERIFY2(sent.endsWith(QStringLiteral(" of %1 template files sent.").arg(kFiles)),
              qPrintable(sent));
     QVERIFY(sent.section(QLatin1Char(' '), 0, 0).toInt() < kFiles);
@@ -271,16 +268,16 @@ void UnplugTest::lineVanishingDuringANewUnitSynchronizationToTheLocalUnitEndsIt(
     const int before = int(requests.count());
     w.state().setBannerLine(0, QString());
     w.supervision().TIM_SERIAL_CONNECT_Timer();
-    QCOMPARE(w.AFF_SERIAL_STATUS->text(), QStringLiteral("Connected"));
+    QCOMPARE(captionOf(w.state().sourceStatus()), QStringLiteral("Connected"));
     QTRY_COMPARE(requests.count(), before + 1);
     QCOMPARE(requests.last().at(0).toByteArray(), Frame::handshake());
-    QTRY_COMPARE(w.AFF_MSG[0]->text(), kEstablished);
+    QTRY_COMPARE(w.state().bannerLine(0), kEstablished);
 }
 
 void UnplugTest::lineVanishingDuringTheUserListPagesEndsTheReadAndTheUnitIsGreetedWhenBack()
 {
-    StationFixture f;
-    F_MAIN &w = f.w();
+    HeadlessStationFixture f;
+    Station &w = f.station();
     f.clock.setRealTimeFactor(0.5);
     f.enableLog();
     // One template a user and two records a page: a list of many pages, each taken about
@@ -294,11 +291,11 @@ void UnplugTest::lineVanishingDuringTheUserListPagesEndsTheReadAndTheUnitIsGreet
                         QStringLiteral("--seed-users"), QString::number(kUsers),
                         QStringLiteral("--templates-per-user"), QStringLiteral("1")}));
     w.supervision().selectLink(0);
-    w.INP_SERIAL_PORT->setText(QStringLiteral("99"));
+    w.state().setSerialPort(QStringLiteral("99"));
     w.supervision().TIM_SERIAL_CONNECT_Timer();
-    QCOMPARE(w.AFF_SERIAL_STATUS->text(), QStringLiteral("Connected"));
-    w.SERIAL_RX->start();
-    QTRY_COMPARE(w.AFF_MSG[0]->text(), kEstablished);
+    QCOMPARE(captionOf(w.state().sourceStatus()), QStringLiteral("Connected"));
+    w.serialRxTimer().start();
+    QTRY_COMPARE(w.state().bannerLine(0), kEstablished);
 
     // The cable is pulled a few pages into the list; it is back 3 s later.
     QCOMPARE(unit.command("unplug 600 3000"), QStringLiteral("ok"));
@@ -332,29 +329,29 @@ void UnplugTest::lineVanishingDuringTheUserListPagesEndsTheReadAndTheUnitIsGreet
     QVERIFY2(realMs < 10000, qPrintable(QStringLiteral("took %1 ms").arg(realMs)));
 
     QVERIFY(!w.templateNumberRequest().isRunning());
-    QVERIFY(!w.Serial->isOpen());
-    QCOMPARE(w.TRELVANE_LOAD, F_MAIN::True); // back to frame dispatch
-    QVERIFY(w.SERIAL_RX->isActive());
+    QVERIFY(!w.serial().isOpen());
+    QCOMPARE(w.state().TRELVANE_LOAD, StationState::True); // back to frame dispatch
+    QVERIFY(w.serialRxTimer().isActive());
     QCOMPARE(countContaining(log, QStringLiteral("Serial port lost")), 1);
     // The loss is seen by the read itself; while the unit is away, a tick finds no device.
-    QCOMPARE(w.AFF_SERIAL_STATUS->text(), QStringLiteral("Disconnected"));
+    QCOMPARE(captionOf(w.state().sourceStatus()), QStringLiteral("Disconnected"));
     w.supervision().TIM_SERIAL_CONNECT_Timer();
-    QCOMPARE(w.AFF_SERIAL_STATUS->text(), QStringLiteral("Error"));
-    QVERIFY(!w.Serial->isOpen());
+    QCOMPARE(captionOf(w.state().sourceStatus()), QStringLiteral("Error"));
+    QVERIFY(!w.serial().isOpen());
 
     // The line comes back: a later tick opens it and greets the unit, which answers.
     const qsizetype logBefore = f.logLines().size();
     const QDeadlineTimer back(8000);
-    while (!w.Serial->isOpen() && !back.hasExpired()) {
+    while (!w.serial().isOpen() && !back.hasExpired()) {
         QTest::qWait(100);
         w.supervision().TIM_SERIAL_CONNECT_Timer();
     }
-    QCOMPARE(w.AFF_SERIAL_STATUS->text(), QStringLiteral("Connected"));
+    QCOMPARE(captionOf(w.state().sourceStatus()), QStringLiteral("Connected"));
     w.state().setBannerLine(0, QString());
-    QTRY_COMPARE(w.AFF_MSG[0]->text(), kEstablished);
+    QTRY_COMPARE(w.state().bannerLine(0), kEstablished);
     QVERIFY(countContaining(f.logLines().mid(logBefore),
                             QStringLiteral("TX_SERIAL: ") + TRACE_TEXT(Frame::handshake())) >= 1);
 }
 
-QTEST_MAIN(UnplugTest)
+QTEST_GUILESS_MAIN(UnplugTest)
 #include "tst_unplug.moc"

@@ -5,18 +5,12 @@
 #include "link/KeyNotation.h"
 #include "link/KeyboardWedge.h"
 #include "link/ReceiveDispatcher.h"
+#include "platform/DesktopDisplay.h"
 #include "platform/KeyboardOutput.h"
 #include "support/FreePort.h"
-#include "support/StationFixture.h"
+#include "support/HeadlessStationFixture.h"
 #include "util/TextNumber.h"
 
-#include <QAccessible>
-#include <QApplication>
-#include <QFocusEvent>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QRadioButton>
 #include <QTest>
 
 namespace {
@@ -28,16 +22,9 @@ QByteArray userFrame(quint32 user)
     return Frame::frame(body);
 }
 
-QString accessibleName(QWidget *widget)
-{
-    return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
-}
-
-void leave(QLineEdit *field)
-{
-    QFocusEvent focusOut(QEvent::FocusOut, Qt::TabFocusReason);
-    QApplication::sendEvent(field, &focusOut);
-}
+// The station's own windows, as the window would name them: typing into one of them would
+// type into the station itself.
+constexpr WId kOwnWindow = 0x4242;
 
 } // namespace
 
@@ -45,15 +32,15 @@ class KeyboardWedgeTest : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<StationFixture> f;
+    std::unique_ptr<HeadlessStationFixture> f;
     ScriptedKeyboard &keyboard() { return f->keyboard; }
-    KeyboardWedge &wedge() { return f->w().keyboardWedge(); }
+    KeyboardWedge &wedge() { return f->station().keyboardWedge(); }
 
     // The unit reports users; one poll reads them, as the receive poll does.
     void hear(const QByteArray &bytes)
     {
         QVERIFY(f->feedSerial(bytes));
-        f->w().dispatcher().SERIAL_RX_Timer();
+        f->station().dispatcher().SERIAL_RX_Timer();
     }
     bool typingEnds()
     {
@@ -66,9 +53,9 @@ class KeyboardWedgeTest : public QObject
 private slots:
     void init()
     {
-        f = std::make_unique<StationFixture>(freeUdpPort());
+        f = std::make_unique<HeadlessStationFixture>(freeUdpPort());
         QVERIFY(f->openSerialPeer());
-        f->w().SW_MODE[1]->setChecked(true);
+        f->state().setMode(StationState::Mode::Read);
         f->enableLog();
     }
     void cleanup() { f.reset(); }
@@ -93,16 +80,13 @@ private slots:
         QFETCH(QString, prefix);
         QFETCH(QString, suffix);
         QFETCH(QString, typed);
-        f->w().INP_PREFIX->setText(prefix);
-        f->w().INP_SUFFIX->setText(suffix);
+        f->state().setPrefix(prefix);
+        f->state().setSuffix(suffix);
         f->clock.setNow(QDateTime(QDate(2025, 12, 9), QTime(7, 5, 9)));
         hear(userFrame(12345));
-        QCOMPARE(f->w().AFF_LST_USER->text(), QStringLiteral("12345"));
-        QCOMPARE(f->w().AFF_LST_USER_DATE->text(), QStringLiteral("09-12-2025"));
-        QCOMPARE(f->w().AFF_LST_USER_TIME->text(), QStringLiteral("07:05:09"));
-        // The values reach assistive technology as they change.
-        QCOMPARE(accessibleName(f->w().AFF_LST_USER), QStringLiteral("12345"));
-        QCOMPARE(accessibleName(f->w().AFF_LST_USER_TIME), QStringLiteral("07:05:09"));
+        QCOMPARE(f->state().lastUser().user, QStringLiteral("12345"));
+        QCOMPARE(f->state().lastUser().date, QStringLiteral("09-12-2025"));
+        QCOMPARE(f->state().lastUser().time, QStringLiteral("07:05:09"));
         // The first key goes out within the poll; the rest follow from the event loop.
         QCOMPARE(keyboard().typed().size(), 1);
         QVERIFY(typingEnds());
@@ -111,9 +95,11 @@ private slots:
 
     void ownWindowInFrontTypesNothingButShowsTheUser()
     {
-        keyboard().setFocusedWindow(f->w().winId());
+        setOwnWindowQuery([](quintptr window) { return window == kOwnWindow; });
+        keyboard().setFocusedWindow(kOwnWindow);
         hear(userFrame(12345));
-        QCOMPARE(f->w().AFF_LST_USER->text(), QStringLiteral("12345"));
+        setOwnWindowQuery(nullptr);
+        QCOMPARE(f->state().lastUser().user, QStringLiteral("12345"));
         QTest::qWait(50);
         QCOMPARE(keyboard().calls(), 0);
         QVERIFY(!wedge().isTyping());
@@ -125,7 +111,7 @@ private slots:
         hear(userFrame(222));
         hear(userFrame(333));
         QCOMPARE(wedge().waitingUsers(), 2);
-        QCOMPARE(f->w().AFF_LST_USER->text(), QStringLiteral("333"));
+        QCOMPARE(f->state().lastUser().user, QStringLiteral("333"));
         QVERIFY(typingEnds());
         QCOMPARE(keyboard().text(), QStringLiteral("111{ENTER}|222{ENTER}|333{ENTER}|"));
     }
@@ -133,7 +119,7 @@ private slots:
     void pausesBetweenKeysAndOfTheNotationAreKept()
     {
         wedge().setKeyPauseMs(15);
-        f->w().INP_PREFIX->setText(QStringLiteral("a{DELAY 80}b"));
+        f->state().setPrefix(QStringLiteral("a{DELAY 80}b"));
         hear(userFrame(7));
         QVERIFY(typingEnds());
         QCOMPARE(keyboard().text(), QStringLiteral("ab7{ENTER}|"));
@@ -163,27 +149,39 @@ private slots:
         QFETCH(bool, inPrefix);
         QFETCH(QString, text);
         QFETCH(QString, reason);
-        QLineEdit *field = inPrefix ? f->w().INP_PREFIX : f->w().INP_SUFFIX;
+        StationState &state = f->state();
+        ModeSwitch &modeSwitch = f->station().modeSwitch();
+        // The operator types into the field, then leaves it.
+        const auto typeAndLeave = [&](const QString &typed) {
+            if (inPrefix) {
+                state.setPrefix(typed);
+                modeSwitch.INP_PREFIX_LostFocus();
+            } else {
+                state.setSuffix(typed);
+                modeSwitch.INP_SUFFIX_LostFocus();
+            }
+        };
+        const auto problem = [&] {
+            return inPrefix ? state.prefixProblem() : state.suffixProblem();
+        };
         const QString name = inPrefix ? QStringLiteral("Prefix") : QStringLiteral("Suffix");
-        field->setText(text);
 
         // Saved: checked, the reason logged and kept in the field's tooltip.
-        leave(field);
-        QVERIFY(field->toolTip().startsWith(name + QLatin1Char(' ') + reason));
+        typeAndLeave(text);
+        QVERIFY(problem().startsWith(name + QLatin1Char(' ') + reason));
         QVERIFY(logHas(name + QLatin1Char(' ') + reason));
 
         // Read: shown, not typed.
         hear(userFrame(12345));
-        QCOMPARE(f->w().AFF_LST_USER->text(), QStringLiteral("12345"));
+        QCOMPARE(f->state().lastUser().user, QStringLiteral("12345"));
         QTest::qWait(30);
         QCOMPARE(keyboard().calls(), 0);
         QVERIFY(logHas(QStringLiteral("User 12345 not typed: the ") + name.toLower() +
                        QStringLiteral(" is ") + reason));
 
         // Corrected and saved: the tooltip clears, the next user is typed.
-        field->setText(QStringLiteral("{TAB}"));
-        leave(field);
-        QCOMPARE(field->toolTip(), QString());
+        typeAndLeave(QStringLiteral("{TAB}"));
+        QCOMPARE(problem(), QString());
         hear(userFrame(8));
         QVERIFY(typingEnds());
         QVERIFY(keyboard().text().contains(QLatin1Char('8')));
@@ -229,46 +227,34 @@ private slots:
     {
         const QString reason = QStringLiteral("No way to type here: log in to an X11 session.");
         keyboard().setUnavailable(reason);
-        f->w().FR_READ_MODE->hide();
-        f->w().modeSwitch().select(1);
-        f->w().modeSwitch().select(1); // already in read mode: not said again
+        f->state().setReadModeShown(false);
+        f->station().modeSwitch().select(1);
+        f->station().modeSwitch().select(1); // already in read mode: not said again
         const QString cannot =
             QStringLiteral("Read mode cannot type user numbers into other programs.");
-        QCOMPARE(f->w().AFF_MSG[0]->text(), cannot);
-        QCOMPARE(f->w().AFF_MSG[1]->text(), reason);
+        QCOMPARE(f->state().bannerLine(0), cannot);
+        QCOMPARE(f->state().bannerLine(1), reason);
         QVERIFY(logHas(cannot));
         QVERIFY(logHas(reason));
-        QCOMPARE(f->w().FR_READ_MODE->toolTip(), cannot + QLatin1Char('\n') + reason);
+        QCOMPARE(f->state().typingProblem(), cannot + QLatin1Char('\n') + reason);
 
         hear(userFrame(12345));
-        QCOMPARE(f->w().AFF_LST_USER->text(), QStringLiteral("12345"));
+        QCOMPARE(f->state().lastUser().user, QStringLiteral("12345"));
         QCOMPARE(keyboard().calls(), 0);
         QVERIFY(logHas(cannot));
-    }
-
-    void desktopKeyboardWithoutADisplaySaysWhyItCannotType()
-    {
-        // These tests run offscreen: the program's own keyboard finds no X11 display.
-        const std::unique_ptr<KeyboardOutput> desktop = createSystemKeyboardOutput();
-        QVERIFY(!desktop->isAvailable());
-        QVERIFY(desktop->unavailableReason().contains(QLatin1String("offscreen")));
-        QCOMPARE(desktop->focusedWindow(), WId(0));
-        QCOMPARE(desktop->type(KeyNotation::literal(QStringLiteral("1"))),
-                 KeyboardOutput::Result::Failed);
-        QCOMPARE(desktop->lastError(), desktop->unavailableReason());
     }
 
     void enrollModeStartUpSaysNothing()
     {
         keyboard().setUnavailable(QStringLiteral("No way to type here."));
-        f->w().SW_MODE[0]->setChecked(true);
-        f->w().FR_READ_MODE->hide();
-        const QString line1 = f->w().AFF_MSG[0]->text();
-        f->w().modeSwitch().SW_MODE_Click(0); // window hidden: lays out read mode first
-        QCOMPARE(f->w().AFF_MSG[0]->text(), line1);
-        QCOMPARE(f->w().FR_READ_MODE->toolTip(), QString());
+        f->state().setMode(StationState::Mode::Enroll);
+        f->state().setReadModeShown(false);
+        const QString line1 = f->state().bannerLine(0);
+        f->station().modeSwitch().SW_MODE_Click(0); // window hidden: lays out read mode first
+        QCOMPARE(f->state().bannerLine(0), line1);
+        QCOMPARE(f->state().typingProblem(), QString());
     }
 };
 
-QTEST_MAIN(KeyboardWedgeTest)
+QTEST_GUILESS_MAIN(KeyboardWedgeTest)
 #include "tst_keyboard_wedge.moc"

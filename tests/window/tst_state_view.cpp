@@ -4,9 +4,11 @@
 
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -21,6 +23,24 @@ Q_DECLARE_METATYPE(Read)
 class StateViewTest : public QObject
 {
     Q_OBJECT
+
+    static QString focusedName(F_MAIN &w)
+    {
+        return w.focusWidget() ? w.focusWidget()->objectName() : QStringLiteral("none");
+    }
+    // Which picture of PIC_MSG_LIST the banner's PIC_MSG shows, or "hidden".
+    static QString shownPicture(F_MAIN &w)
+    {
+        if (w.PIC_MSG->isHidden())
+            return QStringLiteral("hidden");
+        const QImage shown = w.PIC_MSG->pixmap().toImage();
+        QStringList same;
+        for (int i = 0; i < int(w.PIC_MSG_LIST.size()); ++i) {
+            if (w.PIC_MSG_LIST[i]->pixmap().toImage() == shown)
+                same.append(QString::number(i));
+        }
+        return same.join(QLatin1Char(','));
+    }
 
 private slots:
     void aStateValueShowsInItsControl_data()
@@ -42,6 +62,13 @@ private slots:
             return w.AFF_SERIAL_STATUS->text() + QLatin1Char('|') +
                    w.AFF_SERIAL_STATUS->styleSheet();
         }) << "Error|background-color: red;";
+        QTest::newRow("link down again: caption and red") << Write([](StationState &s) {
+            s.setSourceStatus(LinkStatus::Connected);
+            s.setSourceStatus(LinkStatus::Disconnected);
+        }) << Read([](F_MAIN &w) {
+            return w.AFF_SERIAL_STATUS->text() + QLatin1Char('|') +
+                   w.AFF_SERIAL_STATUS->styleSheet();
+        }) << "Disconnected|background-color: red;";
         QTest::newRow("link detail: tooltip")
             << Write([](StationState &s) { s.setSourceStatusDetail(QStringLiteral("/dev/x")); })
             << Read([](F_MAIN &w) { return w.AFF_SERIAL_STATUS->toolTip(); }) << "/dev/x";
@@ -52,6 +79,32 @@ private slots:
                    w.B_USER_ENROLL->text().simplified() + QLatin1Char('|') +
                    w.B_USER_DELETE->text().simplified();
         }) << "4321|Enroll user 4321|Delete user 4321";
+        // The buttons name the user with its blanks trimmed, and no user when none is left.
+        QTest::newRow("user with blanks around: the buttons name it") << Write([](StationState &s) {
+            s.setUserText(QStringLiteral(" 42 "));
+        }) << Read([](F_MAIN &w) {
+            return w.B_USER_ENROLL->text() + QLatin1Char('|') + w.B_USER_DELETE->text();
+        }) << "     Enroll user    42|    Delete user   42";
+        QTest::newRow("user cleared: the buttons name none") << Write([](StationState &s) {
+            s.setUserText(QStringLiteral("7"));
+            s.setUserText(QString());
+        }) << Read([](F_MAIN &w) {
+            return w.B_USER_ENROLL->text() + QLatin1Char('|') + w.B_USER_DELETE->text();
+        }) << "Enroll user|Delete user";
+        QTest::newRow("user of blanks only: the buttons name none") << Write([](StationState &s) {
+            s.setUserText(QStringLiteral("7"));
+            s.setUserText(QStringLiteral("   "));
+        }) << Read([](F_MAIN &w) {
+            return w.B_USER_ENROLL->text() + QLatin1Char('|') + w.B_USER_DELETE->text();
+        }) << "Enroll user|Delete user";
+        // A check that refused a command puts the focus where the operator corrects it.
+        QTest::newRow("focus asked for the user")
+            << Write([](StationState &s) { emit s.focusRequested(StationState::Field::UserText); })
+            << Read([](F_MAIN &w) { return focusedName(w); }) << "INP_USER_NUMBER";
+        QTest::newRow("focus asked for the serial port") << Write([](StationState &s) {
+            emit s.focusRequested(StationState::Field::SerialPort);
+        }) << Read([](F_MAIN &w) { return focusedName(w); })
+                                                         << "INP_SERIAL_PORT";
         QTest::newRow("armed backup: field drawn black")
             << Write([](StationState &s) { s.setBackupArmed(true); }) << Read([](F_MAIN &w) {
                    return w.INP_USER_NUMBER->palette().color(QPalette::Base).name();
@@ -67,6 +120,85 @@ private slots:
             return w.AFF_MSG[0]->text() + QLatin1Char('|') + w.AFF_MSG[1]->text() +
                    QLatin1Char('|') + QString::number(w.AFF_MSG[0]->textFormat());
         }) << QStringLiteral("7<h1>BIG|second|%1").arg(int(Qt::PlainText));
+        QTest::newRow("banner shown: its frame")
+            << Write([](StationState &s) { s.setBannerShown(true); })
+            << Read([](F_MAIN &w) { return QString::number(!w.FR_MSG->isHidden()); }) << "1";
+        QTest::newRow("banner picture: that of the list")
+            << Write([](StationState &s) { s.setBannerPicture(7); })
+            << Read([](F_MAIN &w) { return shownPicture(w); }) << "7";
+        QTest::newRow("banner picture gone: hidden") << Write([](StationState &s) {
+            s.setBannerPicture(4);
+            s.setBannerPicture(-1);
+        }) << Read([](F_MAIN &w) { return shownPicture(w); })
+                                                     << "hidden";
+        QTest::newRow("log caption: the check box's text") << Write([](StationState &s) {
+            s.setLogCaption(QStringLiteral("Log activity to Trelvane_31-12-2026.log"));
+        }) << Read([](F_MAIN &w) {
+            return w.SW_LOG->text();
+        }) << "Log activity to Trelvane_31-12-2026.log";
+        QTest::newRow("password asked: its frame")
+            << Write([](StationState &s) { s.setPasswordPrompt(true); })
+            << Read([](F_MAIN &w) { return QString::number(w.FR_PASSWORD->isVisibleTo(&w)); })
+            << "1";
+        QTest::newRow("password reset offered: its button")
+            << Write([](StationState &s) { s.setPasswordResetOffered(true); })
+            << Read([](F_MAIN &w) { return QString::number(w.B_RESET_PASSWORD->isVisibleTo(&w)); })
+            << "1";
+        QTest::newRow("laid out for enroll mode: users, not read mode")
+            << Write([](StationState &s) {
+                   s.setLaidOutMode(StationState::Mode::Read);
+                   s.setLaidOutMode(StationState::Mode::Enroll);
+               })
+            << Read([](F_MAIN &w) {
+                   return QString::number(w.FR_MANAGE_USR->isVisibleTo(&w)) +
+                          QString::number(w.FR_READ_MODE->isVisibleTo(&w)) +
+                          QString::number(w.state().readModeShown());
+               })
+            << "100";
+        QTest::newRow("laid out for read mode: read mode, not users") << Write([](StationState &s) {
+            s.setLaidOutMode(StationState::Mode::Read);
+        }) << Read([](F_MAIN &w) {
+            return QString::number(w.FR_MANAGE_USR->isVisibleTo(&w)) +
+                   QString::number(w.FR_READ_MODE->isVisibleTo(&w)) +
+                   QString::number(w.state().readModeShown());
+        }) << "011";
+        QTest::newRow("target units hidden: their frame")
+            << Write([](StationState &s) { s.setTargetFrameShown(false); })
+            << Read([](F_MAIN &w) { return QString::number(w.FR_TARGET->isVisibleTo(&w)); }) << "0";
+        QTest::newRow("sync progress: the bar, its text and its name")
+            << Write([](StationState &s) {
+                   s.setSyncProgress({true, 2, 3, QStringLiteral("2 of 3 files")});
+               })
+            << Read([](F_MAIN &w) {
+                   const QProgressBar *bar = w.PRG_SYNC_NEW_UNIT;
+                   return QStringList{
+                       QString::number(!bar->isHidden()), QString::number(bar->value()),
+                       QString::number(bar->maximum()), bar->text(), bar->accessibleName()}
+                       .join(QLatin1Char('|'));
+               })
+            << "1|2|3|2 of 3 files|Synchronization progress: 2 of 3 files";
+        QTest::newRow("sync over: the bar hidden, its last text kept")
+            << Write([](StationState &s) {
+                   s.setSyncProgress({true, 3, 3, QStringLiteral("3 of 3 files")});
+                   s.setSyncProgress({false, 3, 3, QStringLiteral("3 of 3 files")});
+               })
+            << Read([](F_MAIN &w) {
+                   return QString::number(!w.PRG_SYNC_NEW_UNIT->isHidden()) + QLatin1Char('|') +
+                          w.PRG_SYNC_NEW_UNIT->accessibleName();
+               })
+            << "0|Synchronization progress: 3 of 3 files";
+        QTest::newRow("why the prefix and suffix cannot be typed: their tooltips")
+            << Write([](StationState &s) {
+                   s.setPrefixProblem(QStringLiteral("Prefix not valid"));
+                   s.setSuffixProblem(QStringLiteral("Suffix not valid"));
+               })
+            << Read([](F_MAIN &w) {
+                   return w.INP_PREFIX->toolTip() + QLatin1Char('|') + w.INP_SUFFIX->toolTip();
+               })
+            << "Prefix not valid|Suffix not valid";
+        QTest::newRow("why read mode cannot type: its frame's tooltip")
+            << Write([](StationState &s) { s.setTypingProblem(QStringLiteral("No display")); })
+            << Read([](F_MAIN &w) { return w.FR_READ_MODE->toolTip(); }) << "No display";
         QTest::newRow("handshake pending: error panel")
             << Write([](StationState &s) { s.setHandshakePending(true); })
             << Read([](F_MAIN &w) { return QString::number(!w.FR_ERROR->isHidden()); }) << "1";
