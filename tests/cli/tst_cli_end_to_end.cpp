@@ -146,6 +146,30 @@ private slots:
         QCOMPARE(reading.exitStatus(), QProcess::NormalExit);
         QCOMPARE(reading.exitCode(), 0);
     }
+
+    // Long work is counted on standard error; a script reads it as a log: the first and the
+    // last count, each on a line of its own.
+    void backupAndSynchronizationAreCounted()
+    {
+        for (const QString &user : {QStringLiteral("11"), QStringLiteral("12")})
+            QCOMPARE(station({QStringLiteral("enroll"), user}).status, 0);
+        for (const QString &file : templateFiles(folder()))
+            QVERIFY(QFile::remove(dir.filePath(file)));
+
+        const Run backup = station({QStringLiteral("backup")});
+        QCOMPARE(backup.status, 0);
+        QVERIFY2(backup.err.contains("\n[0/2] users backed up\n"), backup.err.constData());
+        QVERIFY2(backup.err.contains("\n[2/2] users backed up\n"), backup.err.constData());
+        QVERIFY(!backup.err.contains('\r'));
+        const QStringList files = templateFiles(folder());
+        QCOMPARE(files.size(), 4);
+
+        const Run sync = station({QStringLiteral("sync-new-unit"), QStringLiteral("COM1")});
+        QCOMPARE(sync.status, 0);
+        QVERIFY2(sync.err.contains("\n[0/4] 0 of 4 files, "), sync.err.constData());
+        QVERIFY2(sync.err.contains("\n[4/4] 4 of 4 files, 0 s left\nSynchronization complete."),
+                 sync.err.constData());
+    }
 };
 
 QTEST_GUILESS_MAIN(CliEndToEndTest)

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QObject>
+
+// Asks the event loop to end when the system asks the program to stop, so that a program
+// that runs until stopped (read mode) still closes its port and gives up its folder:
+// - on Unix: SIGTERM (a service manager, kill) and SIGINT (Ctrl+C);
+// - on Windows: the console control events Ctrl+C and Ctrl+Break (a service wrapper sends
+//   one of them to stop its program), the console closed, and the system shutting down.
+//   A log-off is not a stop: it reaches every program a service runs, whoever logs off.
+//
+// Only one is listening at a time. stopRequested is delivered on the thread that owns the
+// object, through its event loop, whatever thread or signal handler the request came on.
+class StopRequests : public QObject
+{
+    Q_OBJECT
+public:
+    // What asked to stop; on Windows the console control event's number, on Unix the signal.
+    using Reason = int;
+
+    explicit StopRequests(QObject *parent = nullptr);
+    ~StopRequests() override;
+    StopRequests(const StopRequests &) = delete;
+    StopRequests &operator=(const StopRequests &) = delete;
+
+    // Starts listening; false when the system refused (nothing then stops the loop cleanly).
+    bool listen();
+
+signals:
+    void stopRequested(StopRequests::Reason reason);
+
+private:
+#ifdef Q_OS_UNIX
+    void readSignalPipe();
+#endif
+
+    bool m_listening = false;
+};
