@@ -26,12 +26,11 @@ std::atomic<StopRequests *> s_listener = nullptr;
 
 #ifdef Q_OS_UNIX
 int s_signalPipe[2] = {-1, -1};
-QSocketNotifier *s_notifier = nullptr;
 
-void onStopSignal(int signal)
+void onStopSignal(int number)
 {
     // Only async-signal-safe work here: the event loop reads the byte.
-    const char byte = char(signal);
+    const char byte = char(number);
     [[maybe_unused]] const auto written = ::write(s_signalPipe[1], &byte, 1);
 }
 
@@ -82,10 +81,9 @@ StopRequests::~StopRequests()
     if (!m_listening)
         return;
 #ifdef Q_OS_UNIX
-    for (const int signal : kStopSignals)
-        std::signal(signal, SIG_DFL);
-    delete s_notifier;
-    s_notifier = nullptr;
+    for (const int number : kStopSignals)
+        std::signal(number, SIG_DFL);
+    m_notifier.reset();
     ::close(s_signalPipe[0]);
     ::close(s_signalPipe[1]);
     s_signalPipe[0] = s_signalPipe[1] = -1;
@@ -105,11 +103,11 @@ bool StopRequests::listen()
 #ifdef Q_OS_UNIX
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, s_signalPipe) != 0)
         return false;
-    s_notifier = new QSocketNotifier(s_signalPipe[0], QSocketNotifier::Read);
-    connect(s_notifier, &QSocketNotifier::activated, this, &StopRequests::readSignalPipe);
+    m_notifier = std::make_unique<QSocketNotifier>(s_signalPipe[0], QSocketNotifier::Read);
+    connect(m_notifier.get(), &QSocketNotifier::activated, this, &StopRequests::readSignalPipe);
     s_listener = this;
-    for (const int signal : kStopSignals)
-        std::signal(signal, onStopSignal);
+    for (const int number : kStopSignals)
+        std::signal(number, onStopSignal);
 #endif
 #ifdef Q_OS_WIN
     s_listener = this;

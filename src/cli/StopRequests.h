@@ -2,6 +2,10 @@
 
 #include <QObject>
 
+#include <memory>
+
+class QSocketNotifier;
+
 // Asks the event loop to end when the system asks the program to stop, so that a program
 // that runs until stopped (read mode) still closes its port and gives up its folder:
 // - on Unix: SIGTERM (a service manager, kill) and SIGINT (Ctrl+C);
@@ -20,10 +24,9 @@ public:
 
     explicit StopRequests(QObject *parent = nullptr);
     ~StopRequests() override;
-    StopRequests(const StopRequests &) = delete;
-    StopRequests &operator=(const StopRequests &) = delete;
 
-    // Starts listening; false when the system refused (nothing then stops the loop cleanly).
+    // Starts listening; false when another listens or the system refused (nothing then stops
+    // the loop cleanly).
     bool listen();
 
 signals:
@@ -32,7 +35,8 @@ signals:
 private:
 #ifdef Q_OS_UNIX
     void readSignalPipe();
-#endif
 
+    std::unique_ptr<QSocketNotifier> m_notifier; // the signal handler's byte is waiting
+#endif
     bool m_listening = false;
 };

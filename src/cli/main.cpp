@@ -356,8 +356,8 @@ bool errorsGoToATerminal()
 }
 
 // Read mode until stopped (SIGTERM or SIGINT; on Windows Ctrl+C, Ctrl+Break, the console
-// closed, shutdown): datagrams of other stations are relayed to the unit and
-// mirrored in the templates folder; a recognised user is typed where a desktop lets us.
+// closed, shutdown): datagrams of other stations are relayed to the unit and mirrored in the
+// templates folder; a recognised user is typed where a desktop lets us.
 ExitCode HeadlessRun::read()
 {
     m_state.setMode(StationState::Mode::Read);
