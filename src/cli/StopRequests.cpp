@@ -1,8 +1,7 @@
 #include "cli/StopRequests.h"
 
-#include <QMetaObject>
-
 #include <atomic>
+#include <utility>
 
 #ifdef Q_OS_UNIX
 #include <QSocketNotifier>
@@ -13,6 +12,8 @@
 #endif
 
 #ifdef Q_OS_WIN
+#include <QWinEventNotifier>
+
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
@@ -44,31 +45,14 @@ const int kStopSignals[] = {SIGTERM, SIGINT};
 // closed, more for a shutdown).
 constexpr DWORD kCloseGraceMs = 30000;
 
+// Set by the handler, on a thread the system makes. Nothing of Qt is called there: a thread
+// Qt has seen is waited for when the program ends, and this one may still be waiting itself.
+HANDLE s_stopEvent = nullptr;
+std::atomic<unsigned long> s_stopReason = 0;
+
 BOOL WINAPI onConsoleEvent(DWORD controlType)
 {
-    bool waitForTheEnd = false;
-    switch (controlType) {
-    case CTRL_C_EVENT:
-    case CTRL_BREAK_EVENT:
-        break;
-    case CTRL_CLOSE_EVENT:
-    case CTRL_SHUTDOWN_EVENT:
-        waitForTheEnd = true;
-        break;
-    case CTRL_LOGOFF_EVENT:
-        // Sent to the programs services run when anybody logs off: not ours to stop on, and
-        // unhandled it would end the process.
-        return TRUE;
-    default:
-        return FALSE;
-    }
-    if (StopRequests *listener = s_listener)
-        QMetaObject::invokeMethod(
-            listener, [listener, controlType] { emit listener->stopRequested(int(controlType)); },
-            Qt::QueuedConnection);
-    if (waitForTheEnd)
-        ::Sleep(kCloseGraceMs); // main() returns meanwhile and ends the process
-    return TRUE;
+    return StopRequests::handleConsoleEvent(controlType) ? TRUE : FALSE;
 }
 #endif
 
@@ -90,6 +74,8 @@ StopRequests::~StopRequests()
 #endif
 #ifdef Q_OS_WIN
     ::SetConsoleCtrlHandler(onConsoleEvent, FALSE);
+    // Left open: a handler still waiting for the end may set it yet.
+    m_notifier.reset();
 #endif
     s_listener = nullptr;
 }
@@ -110,9 +96,18 @@ bool StopRequests::listen()
         std::signal(number, onStopSignal);
 #endif
 #ifdef Q_OS_WIN
+    if (!s_stopEvent)
+        s_stopEvent = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    if (!s_stopEvent)
+        return false;
+    ::ResetEvent(s_stopEvent);
+    m_notifier = std::make_unique<QWinEventNotifier>(s_stopEvent);
+    connect(m_notifier.get(), &QWinEventNotifier::activated, this,
+            [this] { emit stopRequested(Reason(s_stopReason.load())); });
     s_listener = this;
     if (!::SetConsoleCtrlHandler(onConsoleEvent, TRUE)) {
         s_listener = nullptr;
+        m_notifier.reset();
         return false;
     }
     // A program started in a process group of its own (as service wrappers start theirs)
@@ -122,6 +117,35 @@ bool StopRequests::listen()
     m_listening = true;
     return true;
 }
+
+#ifdef Q_OS_WIN
+bool StopRequests::handleConsoleEvent(unsigned long controlType)
+{
+    bool waitForTheEnd = false;
+    switch (controlType) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+        break;
+    case CTRL_CLOSE_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+        waitForTheEnd = true;
+        break;
+    case CTRL_LOGOFF_EVENT:
+        // Sent to the programs services run when anybody logs off: not ours to stop on, and
+        // unhandled it would end the process.
+        return true;
+    default:
+        return false;
+    }
+    if (s_listener) {
+        s_stopReason = controlType;
+        ::SetEvent(s_stopEvent);
+    }
+    if (waitForTheEnd)
+        ::Sleep(kCloseGraceMs); // main() returns meanwhile and ends the process
+    return true;
+}
+#endif
 
 #ifdef Q_OS_UNIX
 void StopRequests::readSignalPipe()

@@ -5,6 +5,7 @@
 #include <memory>
 
 class QSocketNotifier;
+class QWinEventNotifier;
 
 // Asks the event loop to end when the system asks the program to stop, so that a program
 // that runs until stopped (read mode) still closes its port and gives up its folder:
@@ -29,6 +30,14 @@ public:
     // the loop cleanly).
     bool listen();
 
+#ifdef Q_OS_WIN
+    // What the system calls on a thread of its own for a console control event (the Win32
+    // event number): true when the event is handled here. Returns at once, except for a
+    // console closed or a shutdown, after which the system ends the process: then it waits
+    // (up to a bound) for the program to end on its own.
+    static bool handleConsoleEvent(unsigned long controlType);
+#endif
+
 signals:
     void stopRequested(StopRequests::Reason reason);
 
@@ -37,6 +46,9 @@ private:
     void readSignalPipe();
 
     std::unique_ptr<QSocketNotifier> m_notifier; // the signal handler's byte is waiting
+#endif
+#ifdef Q_OS_WIN
+    std::unique_ptr<QWinEventNotifier> m_notifier; // the console handler's event is set
 #endif
     bool m_listening = false;
 };
