@@ -5,6 +5,7 @@
 #include "cli/ProgressReporter.h"
 #include "cli/ResultWriter.h"
 #include "cli/StationCommandLine.h"
+#include "cli/StopRequests.h"
 #include "config/ConfigFile.h"
 #include "enroll/Enrollment.h"
 #include "enroll/TemplateBackup.h"
@@ -26,17 +27,20 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
-#include <QSocketNotifier>
 #include <QTextStream>
 #include <QTimer>
 #include <QUdpSocket>
 
-#include <csignal>
 #include <functional>
 
 #ifdef Q_OS_UNIX
-#include <sys/socket.h>
 #include <unistd.h>
+#endif
+#ifdef Q_OS_WIN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
 #endif
 
 namespace {
@@ -64,9 +68,9 @@ class HeadlessRun
 {
 public:
     HeadlessRun(const StationCommandLine &command, Station &station, ConsoleDialogs &dialogs,
-                QTextStream &out, QTextStream &err)
+                ProgressReporter &progress, QTextStream &out, QTextStream &err)
         : m_command(command), m_station(station), m_state(station.state()), m_dialogs(dialogs),
-          m_out(out), m_err(err), m_results(out, command.json)
+          m_progress(progress), m_out(out), m_err(err), m_results(out, command.json)
     {
         QObject::connect(&station.bannerLines(), &BannerLines::lineChanged,
                          [this] { ++m_bannerSteps; });
@@ -292,11 +296,24 @@ private:
             if (m_state.bannerLine(0).startsWith(QLatin1String("Cannot save")))
                 ++failures;
         });
-        m_station.templateBackup().backupListedUsers(lines);
+        backupEach(lines);
         m_results.writeUsers(m_command.unit, entriesOf(lines));
         if (failures == 0)
             return ExitCode::Done;
         return failures >= lines.size() ? ExitCode::Failed : ExitCode::Partial;
+    }
+
+    // The user of each line, first to last, as the template backup does for a list, counted.
+    void backupEach(const QStringList &lines)
+    {
+        const int total = int(lines.size());
+        const QString counted = QStringLiteral("users backed up");
+        m_progress.reportCount(0, total, counted);
+        for (int i = 0; i < total; ++i) {
+            m_station.templateBackup().backup(UserListPages::userOfLine(lines[i]));
+            m_progress.reportCount(i + 1, total, counted);
+        }
+        m_progress.endCount();
     }
 
     ExitCode syncNewUnit()
@@ -318,6 +335,7 @@ private:
     Station &m_station;
     StationState &m_state;
     ConsoleDialogs &m_dialogs;
+    ProgressReporter &m_progress;
     QTextStream &m_out;
     QTextStream &m_err;
     ResultWriter m_results;
@@ -325,19 +343,21 @@ private:
     QString m_lastQuality;
 };
 
-#ifdef Q_OS_UNIX
-int s_signalPipe[2] = {-1, -1};
-
-void onStopSignal(int)
+// Whether standard error is shown to a person (a terminal or a console window) rather than
+// kept in a file or read by another program.
+bool errorsGoToATerminal()
 {
-    const char byte = 1;
-    // Only async-signal-safe work here: the event loop reads the byte and ends.
-    [[maybe_unused]] const auto written = ::write(s_signalPipe[1], &byte, 1);
-}
+#ifdef Q_OS_WIN
+    DWORD mode = 0;
+    return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+#else
+    return ::isatty(STDERR_FILENO) != 0;
 #endif
+}
 
-// Read mode until SIGTERM or SIGINT: datagrams of other stations are relayed to the unit and
-// mirrored in the templates folder; a recognised user is typed where a desktop lets us.
+// Read mode until stopped (SIGTERM or SIGINT; on Windows Ctrl+C, Ctrl+Break, the console
+// closed, shutdown): datagrams of other stations are relayed to the unit and mirrored in the
+// templates folder; a recognised user is typed where a desktop lets us.
 ExitCode HeadlessRun::read()
 {
     m_state.setMode(StationState::Mode::Read);
@@ -351,19 +371,9 @@ ExitCode HeadlessRun::read()
         m_out << last.date << ' ' << last.time << '\t' << last.user << '\n';
         m_out.flush();
     });
-#ifdef Q_OS_UNIX
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, s_signalPipe) == 0) {
-        auto *notifier = new QSocketNotifier(s_signalPipe[0], QSocketNotifier::Read,
-                                             QCoreApplication::instance());
-        QObject::connect(notifier, &QSocketNotifier::activated, [] {
-            char byte = 0;
-            [[maybe_unused]] const auto read = ::read(s_signalPipe[0], &byte, 1);
-            QCoreApplication::quit();
-        });
-        std::signal(SIGTERM, onStopSignal);
-        std::signal(SIGINT, onStopSignal);
-    }
-#endif
+    StopRequests stop;
+    QObject::connect(&stop, &StopRequests::stopRequested, &QCoreApplication::quit);
+    stop.listen();
     m_err << "trelvane-station: read mode on UDP port " << m_station.options().udpPort
           << " until stopped\n";
     m_err.flush();
@@ -419,11 +429,14 @@ int main(int argc, char *argv[])
     SystemClock clock;
     ConsoleDialogs dialogs(err, command.yes);
     Station station(options, StationPlatform{clock, dialogs});
-    ProgressReporter progress(station.state(), err);
-    HeadlessRun run(command, station, dialogs, out, err);
+    ProgressReporter progress(station.state(), err,
+                              errorsGoToATerminal() ? ProgressReporter::Output::Terminal
+                                                    : ProgressReporter::Output::Log,
+                              clock);
+    HeadlessRun run(command, station, dialogs, progress, out, err);
     run.start(folder);
     const ExitCode code = run.run();
-    progress.flush();
+    progress.finish();
     out.flush();
     err.flush();
     return int(code);

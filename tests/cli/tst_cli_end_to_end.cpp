@@ -1,5 +1,6 @@
 // trelvane-station as a script runs it: the program itself against the simulated unit on a
 // pseudo-terminal published as the folder's COM1, exit statuses and output checked.
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -8,6 +9,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -43,6 +47,44 @@ class CliEndToEndTest : public QObject
         run.status = program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
         run.out = program.readAllStandardOutput();
         run.err = program.readAllStandardError();
+        return run;
+    }
+
+    // The program with its standard error on a terminal (a pseudo-terminal's device side),
+    // as an operator at a console sees it: what it wrote there, as the terminal passes it on.
+    Run stationOnATerminal(const QStringList &arguments)
+    {
+        Run run;
+        const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
+            ::close(master);
+            return run;
+        }
+        const int terminal = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
+        QProcess program;
+        program.setChildProcessModifier([terminal] { ::dup2(terminal, STDERR_FILENO); });
+        program.start(QStringLiteral(STATION_PROGRAM),
+                      QStringList{QStringLiteral("--folder"), folder()} + arguments);
+        const auto drain = [&] {
+            char chunk[4096];
+            qint64 n = 0;
+            while ((n = ::read(master, chunk, sizeof chunk)) > 0)
+                run.err.append(chunk, n);
+        };
+        // Read while it runs: a full terminal would hold the program up.
+        QDeadlineTimer deadline(90000);
+        while (!program.waitForFinished(100) && !deadline.hasExpired())
+            drain();
+        ::close(terminal);
+        drain();
+        ::close(master);
+        if (program.state() != QProcess::NotRunning) {
+            program.kill();
+            program.waitForFinished();
+            return run;
+        }
+        run.status = program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
+        run.out = program.readAllStandardOutput();
         return run;
     }
 
@@ -145,6 +187,37 @@ private slots:
         QVERIFY(reading.waitForFinished(10000));
         QCOMPARE(reading.exitStatus(), QProcess::NormalExit);
         QCOMPARE(reading.exitCode(), 0);
+    }
+
+    // Long work is counted on standard error; a script reads it as a log: the first and the
+    // last count, each on a line of its own.
+    void backupAndSynchronizationAreCounted()
+    {
+        for (const QString &user : {QStringLiteral("11"), QStringLiteral("12")})
+            QCOMPARE(station({QStringLiteral("enroll"), user}).status, 0);
+        for (const QString &file : templateFiles(folder()))
+            QVERIFY(QFile::remove(dir.filePath(file)));
+
+        const Run backup = station({QStringLiteral("backup")});
+        QCOMPARE(backup.status, 0);
+        QVERIFY2(backup.err.contains("\n[0/2] users backed up\n"), backup.err.constData());
+        QVERIFY2(backup.err.contains("\n[2/2] users backed up\n"), backup.err.constData());
+        QVERIFY(!backup.err.contains('\r'));
+        const QStringList files = templateFiles(folder());
+        QCOMPARE(files.size(), 4);
+
+        // At a console every count is shown, each over the one before, on one line.
+        const Run shown = stationOnATerminal({QStringLiteral("backup")});
+        QCOMPARE(shown.status, 0);
+        QVERIFY2(shown.err.contains("\r[1/2] users backed up"), shown.err.constData());
+        QVERIFY2(shown.err.contains("\r[2/2] users backed up\r\n"), shown.err.constData());
+        QVERIFY(!shown.err.contains("\n[1/2]"));
+
+        const Run sync = station({QStringLiteral("sync-new-unit"), QStringLiteral("COM1")});
+        QCOMPARE(sync.status, 0);
+        QVERIFY2(sync.err.contains("\n[0/4] 0 of 4 files, "), sync.err.constData());
+        QVERIFY2(sync.err.contains("\n[4/4] 4 of 4 files, 0 s left\nSynchronization complete."),
+                 sync.err.constData());
     }
 };
 

@@ -24,6 +24,12 @@ endforeach()
 # are a Linux command that starts the test (it gets wine-run and the program as arguments).
 function(trelvane_add_wine_test name timeout display)
     add_test(NAME ${name} COMMAND ${ARGN} ${TRELVANE_WINE_RUN} $<TARGET_FILE:${name}>)
+    trelvane_set_wine_test_properties(${name} ${timeout} ${display})
+endfunction()
+
+# The properties of a test run under Wine, for a test whose command is built otherwise.
+# Arguments after the first three are more environment settings (NAME=VALUE).
+function(trelvane_set_wine_test_properties name timeout display)
     if(display)
         set(platform windows)
         set(labels "wine;display")
@@ -31,7 +37,8 @@ function(trelvane_add_wine_test name timeout display)
         set(platform offscreen)
         set(labels wine)
     endif()
+    set(env "WINEPREFIX=${TRELVANE_WINE_PREFIX}" "TRELVANE_WINDOWS_QT=${TRELVANE_WINDOWS_QT}"
+        "TRELVANE_QPA=${platform}" "TRELVANE_LINUX_BUILD=${TRELVANE_LINUX_BUILD}" ${ARGN})
     set_tests_properties(${name} PROPERTIES TIMEOUT ${timeout} LABELS "${labels}"
-        SKIP_RETURN_CODE 77
-        ENVIRONMENT "WINEPREFIX=${TRELVANE_WINE_PREFIX};TRELVANE_WINDOWS_QT=${TRELVANE_WINDOWS_QT};TRELVANE_QPA=${platform};TRELVANE_LINUX_BUILD=${TRELVANE_LINUX_BUILD}")
+        SKIP_RETURN_CODE 77 ENVIRONMENT "${env}")
 endfunction()
