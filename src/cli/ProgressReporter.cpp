@@ -60,11 +60,17 @@ void ProgressReporter::syncProgressChanged()
 
 QString ProgressReporter::shownBanner() const
 {
-    QStringList texts;
-    for (int line = 0; line < 2; ++line)
-        if (!m_state.bannerLine(line).isEmpty())
-            texts << m_state.bannerLine(line);
-    return texts.join(QLatin1Char(' '));
+    // One blank between the lines, unless the second brings its own (" to 10.0.0.7 ...").
+    QString shown;
+    for (int line = 0; line < 2; ++line) {
+        const QString text = m_state.bannerLine(line);
+        if (text.isEmpty())
+            continue;
+        if (!shown.isEmpty() && !text.front().isSpace())
+            shown += QLatin1Char(' ');
+        shown += text;
+    }
+    return shown;
 }
 
 void ProgressReporter::flush()

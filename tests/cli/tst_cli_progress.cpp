@@ -54,6 +54,9 @@ private slots:
         // Lines cleared only: the banner goes, no step.
         r.show(QString(), QString());
         QCOMPARE(r.settled(), QString());
+        // A second line that starts with its own blank is not given another.
+        r.show(QStringLiteral("Upload user #12 template #1"), QStringLiteral(" to 3 target units"));
+        QCOMPARE(r.settled(), QStringLiteral("Upload user #12 template #1 to 3 target units\n"));
         r.show(QString(), QStringLiteral("Enrollment and Synchronization Complete"));
         QCOMPARE(r.settled(), QStringLiteral("Enrollment and Synchronization Complete\n"));
     }
