@@ -1,15 +1,12 @@
 #include "config/TargetList.h"
+#include "enroll/Enrollment.h"
 #include "enroll/TemplateStore.h"
 #include "link/Frame.h"
 #include "link/SerialLink.h"
-#include "support/StationFixture.h"
+#include "support/HeadlessStationFixture.h"
 #include "unit-sim/SimulatedUnit.h"
 
 #include <QFile>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QSignalSpy>
 #include <QTimer>
 #include <QtTest>
@@ -46,25 +43,25 @@ void EnrollBackupEndToEndTest::enrolledTemplatesReachTheStoreAndTheTargetUnit()
 {
     SimulatedUnit target;
     QVERIFY(target.listenUdp(0, QHostAddress::LocalHost));
-    StationFixture f(target.udpPort());
-    F_MAIN &w = f.w();
+    HeadlessStationFixture f(target.udpPort());
+    Station &w = f.station();
     f.clock.setRealTimeFactor(0.5);
     f.enableLog();
 
     SimulatedUnit source;
     const QString com1 = f.folder() + QStringLiteral("COM1");
     QVERIFY(source.listenSerial(com1));
-    w.SW_COMM[0]->setChecked(true);
-    w.Serial->setDevicePath(com1);
-    QVERIFY(w.Serial->open());
-    w.SERIAL_RX->start();
+    w.state().setSelectedLink(StationState::Link::Serial);
+    w.serial().setDevicePath(com1);
+    QVERIFY(w.serial().open());
+    w.serialRxTimer().start();
     w.state().setSourceStatus(LinkStatus::Connected);
-    w.SW_MODE[0]->setChecked(true); // enroll mode: the user frame arms the backup trigger
+    w.state().setMode(StationState::Mode::Enroll); // the user frame arms the backup trigger
     w.targetList().addEntry(TargetList::entryText(QStringLiteral("127.0.0.1"), "target unit"));
 
     QSignalSpy requests(&source, &SimulatedUnit::requestReceived);
-    w.INP_USER_NUMBER->setText(QStringLiteral("12345"));
-    w.B_USER_ENROLL->click();
+    w.state().setUserText(QStringLiteral("12345"));
+    w.enrollment().B_USER_ENROLL_Click();
     QTRY_COMPARE(requests.size(), 1);
     QCOMPARE(requests[0][0].toByteArray(),
              QByteArray::fromHex("40 05 39 30 00 00 00 00 00 00 71 1F 0A"));
@@ -73,17 +70,17 @@ void EnrollBackupEndToEndTest::enrolledTemplatesReachTheStoreAndTheTargetUnit()
     // each, so that the station dispatches every frame on its own.
     source.setSplit(13);
     source.finger(12345, {55, 87});
-    QTRY_COMPARE(w.AFF_SCORE->text(), QStringLiteral("87"));
-    QTRY_VERIFY(w.TIM_BACKUP->isActive());
-    QCOMPARE(w.INP_USER_NUMBER->palette().color(QPalette::Base), QColor(Qt::black));
+    QTRY_COMPARE(w.state().quality(), QStringLiteral("87"));
+    QTRY_VERIFY(w.backupTimer().isActive());
+    QVERIFY(w.state().backupArmed());
 
     // The trigger fires by itself and the backup runs to its end.
-    QTRY_COMPARE_WITH_TIMEOUT(w.AFF_MSG[1]->text(),
+    QTRY_COMPARE_WITH_TIMEOUT(w.state().bannerLine(1),
                               QStringLiteral("Enrollment and Synchronization Complete"), 15000);
-    QCOMPARE(w.AFF_MSG[0]->text(), QStringLiteral("User: 12345  Template quality: 87%"));
-    QCOMPARE(w.AFF_SCORE->text(), QStringLiteral("0"));
-    QCOMPARE(w.TIM_BACKUP->interval(), 0);
-    QCOMPARE(w.INP_USER_NUMBER->palette().color(QPalette::Base), QColor(Qt::white));
+    QCOMPARE(w.state().bannerLine(0), QStringLiteral("User: 12345  Template quality: 87%"));
+    QCOMPARE(w.state().quality(), QStringLiteral("0"));
+    QCOMPARE(w.backupTimer().interval(), 0);
+    QVERIFY(!w.state().backupArmed());
 
     const QList<QByteArray> enrolled = source.templates(12345);
     QCOMPARE(enrolled.size(), 2);
@@ -106,5 +103,5 @@ void EnrollBackupEndToEndTest::enrolledTemplatesReachTheStoreAndTheTargetUnit()
     QVERIFY(countContaining(log, QStringLiteral("RX_Serial: ")) >= 3);
 }
 
-QTEST_MAIN(EnrollBackupEndToEndTest)
+QTEST_GUILESS_MAIN(EnrollBackupEndToEndTest)
 #include "tst_enroll_backup_end_to_end.moc"

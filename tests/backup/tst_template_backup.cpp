@@ -1,15 +1,12 @@
-#include "SourceScript.h"
 #include "config/TargetList.h"
 #include "enroll/TemplateBackup.h"
 #include "enroll/TemplateStore.h"
 #include "link/Frame.h"
 #include "support/DatagramListener.h"
-#include "support/StationFixture.h"
+#include "support/HeadlessStationFixture.h"
+#include "support/SourceScript.h"
 
 #include <QFile>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QTimer>
 #include <QtTest>
 
@@ -46,9 +43,9 @@ void writeFile(const QString &path, const QByteArray &bytes)
         qFatal("cannot write %s", qPrintable(path));
 }
 
-QString line(F_MAIN &w, int index)
+QString line(Station &w, int index)
 {
-    return w.AFF_MSG[index]->text();
+    return w.state().bannerLine(index);
 }
 
 // The template bytes of each upload: every fourth datagram, from the third.
@@ -64,35 +61,24 @@ QList<QByteArray> uploadedData(const QList<QByteArray> &datagrams)
 // listener, with waits that serve events at a quarter of their length in real time.
 struct TestStation
 {
-    explicit TestStation(DatagramListener &target) : f(target.port()), source(f)
+    explicit TestStation(DatagramListener &target) : f(target.port()), source(f.peer())
     {
         f.clock.setRealTimeFactor(0.25);
         if (!f.openSerialPeer(1))
             qFatal("no serial peer");
-        f.w().SERIAL_RX->start(); // the receive poll collects the replies
+        f.station().serialRxTimer().start(); // the receive poll collects the replies
         f.enableLog();
     }
     void tick(const QString &address)
     {
-        f.w().targetList().addEntry(TargetList::entryText(address, QStringLiteral("unit")));
+        f.station().targetList().addEntry(TargetList::entryText(address, QStringLiteral("unit")));
     }
-    F_MAIN &w() { return f.w(); }
-    TemplateStore &store() { return f.w().templateStore(); }
+    Station &w() { return f.station(); }
+    TemplateStore &store() { return f.station().templateStore(); }
 
-    StationFixture f;
+    HeadlessStationFixture f;
     SourceScript source;
 };
-
-bool inputShowsArmed(F_MAIN &w)
-{
-    return w.INP_USER_NUMBER->palette().color(QPalette::Base) == Qt::black &&
-           w.INP_USER_NUMBER->palette().color(QPalette::Text) == Qt::white;
-}
-
-bool inputShowsDisarmed(F_MAIN &w)
-{
-    return w.INP_USER_NUMBER->palette().color(QPalette::Base) == Qt::white;
-}
 
 } // namespace
 
@@ -155,7 +141,7 @@ void TemplateBackupTest::fetchKeepsOnlyTemplatePartsAndUploadsThemThreeTimes()
     QCOMPARE(s.source.requests[0], kFirstRequest12345);
     for (int i = 1; i < requests; ++i)
         QCOMPARE(s.source.requests[i], kNextRequest);
-    QCOMPARE(s.w().TRELVANE_LOAD, F_MAIN::True);
+    QCOMPARE(s.w().state().TRELVANE_LOAD, StationState::True);
 
     QList<QByteArray> expected;
     for (int n = 1; n <= templateSizes.size(); ++n) {
@@ -264,21 +250,22 @@ void TemplateBackupTest::silentUnitWritesNothingButStoredTemplatesAreStillUpload
 void TemplateBackupTest::qualityScoreIsShownOnceAndThenCleared()
 {
     // No link and no target: every wait passes empty, the passes still pause.
-    StationFixture f;
+    HeadlessStationFixture f;
+    Station &w = f.station();
     f.clock.setRealTimeFactor(0.1);
-    f.w().state().setQuality(QStringLiteral("87"));
+    w.state().setQuality(QStringLiteral("87"));
 
     const qint64 sleptBefore = f.clock.sleptMs();
-    f.w().templateBackup().backup(QStringLiteral("12345"));
+    w.templateBackup().backup(QStringLiteral("12345"));
     const qint64 slept = f.clock.sleptMs() - sleptBefore; // one 0.2 s pause after each pass
     QVERIFY2(slept >= 600 && slept <= 603, qPrintable(QString::number(slept)));
-    QCOMPARE(line(f.w(), 0), QStringLiteral("User: 12345  Template quality: 87%"));
-    QCOMPARE(line(f.w(), 1), QStringLiteral("Enrollment and Synchronization Complete"));
-    QCOMPARE(f.w().AFF_SCORE->text(), QStringLiteral("0"));
+    QCOMPARE(line(w, 0), QStringLiteral("User: 12345  Template quality: 87%"));
+    QCOMPARE(line(w, 1), QStringLiteral("Enrollment and Synchronization Complete"));
+    QCOMPARE(w.state().quality(), QStringLiteral("0"));
 
-    f.w().templateBackup().backup(QStringLiteral("12345"));
-    QCOMPARE(line(f.w(), 0), QStringLiteral("User: 12345"));
-    QCOMPARE(line(f.w(), 1), QStringLiteral("Synchronization Complete"));
+    w.templateBackup().backup(QStringLiteral("12345"));
+    QCOMPARE(line(w, 0), QStringLiteral("User: 12345"));
+    QCOMPARE(line(w, 1), QStringLiteral("Synchronization Complete"));
 }
 
 void TemplateBackupTest::userTextWithoutNumericValueDoesNothing_data()
@@ -310,20 +297,21 @@ void TemplateBackupTest::userTextWithoutNumericValueDoesNothing()
 
 void TemplateBackupTest::fetchOfAUnitThatNeverStopsAnsweringEnds()
 {
-    StationFixture f;
+    HeadlessStationFixture f;
     f.clock.setRealTimeFactor(0); // the replies are already there when each wait starts
     QVERIFY(f.openSerialPeer(1));
-    f.w().SERIAL_RX->start();
-    SourceScript source(f);
+    f.station().serialRxTimer().start();
+    SourceScript source(f.peer());
     source.onRequest = [&source](const QByteArray &) {
         source.replies.append(reply(13 + 11 + 4, 3));
     };
     source.replies.append(reply(26 + 11 + 4, 1));
 
-    f.w().templateBackup().backup(QStringLiteral("9"));
+    f.station().templateBackup().backup(QStringLiteral("9"));
 
     QCOMPARE(source.requests.size(), TemplateBackup::kMaxTemplates);
-    QCOMPARE(f.w().templateStore().list(QStringLiteral("9")).size(), TemplateBackup::kMaxTemplates);
+    QCOMPARE(f.station().templateStore().list(QStringLiteral("9")).size(),
+             TemplateBackup::kMaxTemplates);
     QVERIFY(QFile::exists(f.folder() + "9-999.DAT"));
 }
 
@@ -332,20 +320,20 @@ void TemplateBackupTest::triggerArmedTwiceWithin200msRunsOneBackup()
     DatagramListener target;
     QVERIFY(target.bind());
     TestStation s(target);
-    s.w().INP_USER_NUMBER->setText(QStringLiteral("12345"));
+    s.w().state().setUserText(QStringLiteral("12345"));
     TemplateBackup &backup = s.w().templateBackup();
 
     backup.armTrigger();
     backup.armTrigger();
-    QVERIFY(inputShowsArmed(s.w()));
-    QCOMPARE(s.w().TIM_BACKUP->interval(), 200);
-    QVERIFY(s.w().TIM_BACKUP->isActive());
+    QVERIFY(s.w().state().backupArmed());
+    QCOMPARE(s.w().backupTimer().interval(), 200);
+    QVERIFY(s.w().backupTimer().isActive());
 
     backup.TIM_BACKUP_Timer();
     QCOMPARE(s.source.requests, QList<QByteArray>{kFirstRequest12345});
-    QVERIFY(inputShowsDisarmed(s.w()));
-    QCOMPARE(s.w().TIM_BACKUP->interval(), 0);
-    QVERIFY(!s.w().TIM_BACKUP->isActive());
+    QVERIFY(!s.w().state().backupArmed());
+    QCOMPARE(s.w().backupTimer().interval(), 0);
+    QVERIFY(!s.w().backupTimer().isActive());
 
     backup.TIM_BACKUP_Timer(); // a disarmed trigger does nothing
     QTest::qWait(300);
@@ -357,14 +345,14 @@ void TemplateBackupTest::triggerArmedDuringABackupRunsItsBackupAfterwardsNotInsi
     DatagramListener target;
     QVERIFY(target.bind());
     TestStation s(target);
-    s.w().INP_USER_NUMBER->setText(QStringLiteral("12345"));
+    s.w().state().setUserText(QStringLiteral("12345"));
     TemplateBackup &backup = s.w().templateBackup();
     QStringList bannerAtEachRequest;
     s.source.onRequest = [&](const QByteArray &) {
         bannerAtEachRequest.append(line(s.w(), 0));
         if (s.source.requests.size() == 1) {
             // The unit reports another user frame while the first backup waits.
-            s.w().INP_USER_NUMBER->setText(QStringLiteral("7"));
+            s.w().state().setUserText(QStringLiteral("7"));
             backup.armTrigger();
         }
     };
@@ -375,16 +363,16 @@ void TemplateBackupTest::triggerArmedDuringABackupRunsItsBackupAfterwardsNotInsi
 
     QCOMPARE(s.source.requests.size(), 1);
     QCOMPARE(line(s.w(), 0), QStringLiteral("User: 12345"));
-    QVERIFY(inputShowsArmed(s.w()));
-    QCOMPARE(s.w().TIM_BACKUP->interval(), 200);
-    QVERIFY(s.w().TIM_BACKUP->isActive());
+    QVERIFY(s.w().state().backupArmed());
+    QCOMPARE(s.w().backupTimer().interval(), 200);
+    QVERIFY(s.w().backupTimer().isActive());
 
     QTRY_COMPARE(line(s.w(), 0), QStringLiteral("User: 7"));
     QCOMPARE(s.source.requests.size(), 2);
     QCOMPARE(s.source.requests[1], QByteArray::fromHex("40 89 07 00 00 00 80 01 00 00 00 51 0A"));
     QCOMPARE(bannerAtEachRequest, (QStringList{"start", "User: 12345"}));
-    QCOMPARE(s.w().TIM_BACKUP->interval(), 0);
-    QVERIFY(inputShowsDisarmed(s.w()));
+    QCOMPARE(s.w().backupTimer().interval(), 0);
+    QVERIFY(!s.w().state().backupArmed());
 }
 
 void TemplateBackupTest::backupAskedForDuringABackupRunsAfterIt()
@@ -396,12 +384,11 @@ void TemplateBackupTest::backupAskedForDuringABackupRunsAfterIt()
     s.source.onRequest = [&](const QByteArray &) {
         bannerAtEachRequest.append(line(s.w(), 0));
         if (s.source.requests.size() == 1) {
-            s.w().INP_USER_NUMBER->setText(QStringLiteral("7"));
-            s.w().B_BACKUP_TO_FILE->click();
+            s.w().state().setUserText(QStringLiteral("7"));
+            s.w().templateBackup().B_BACKUP_TO_FILE_Click();
         }
     };
     s.w().state().setBannerLine(0, QStringLiteral("start"));
-    s.w().state().setBusy(false); // the button is clicked while the banner is up
 
     s.w().templateBackup().backup(QStringLiteral("12345"));
 
@@ -419,9 +406,9 @@ void TemplateBackupTest::hiddenButtonAndListedUsersBackUpTheirUsers()
     DatagramListener target;
     QVERIFY(target.bind());
     TestStation s(target);
-    s.w().INP_USER_NUMBER->setText(QStringLiteral("12345"));
+    s.w().state().setUserText(QStringLiteral("12345"));
 
-    s.w().B_BACKUP_TO_FILE->click();
+    s.w().templateBackup().B_BACKUP_TO_FILE_Click();
     s.w().templateBackup().backupListedUsers(
         {QStringLiteral("7              2"), QStringLiteral("   4294967295  1")});
 
@@ -432,5 +419,5 @@ void TemplateBackupTest::hiddenButtonAndListedUsersBackUpTheirUsers()
     QCOMPARE(line(s.w(), 0), QStringLiteral("User: 4294967295"));
 }
 
-QTEST_MAIN(TemplateBackupTest)
+QTEST_GUILESS_MAIN(TemplateBackupTest)
 #include "tst_template_backup.moc"

@@ -1,12 +1,10 @@
 #include "enroll/TemplateStore.h"
 #include "link/Frame.h"
 #include "support/DatagramListener.h"
-#include "support/StationFixture.h"
+#include "support/HeadlessStationFixture.h"
 #include "sync/TemplateUpload.h"
 
 #include <QFile>
-#include <QLabel>
-#include <QPushButton>
 #include <QtTest>
 
 namespace {
@@ -30,9 +28,9 @@ QString writeFile(const QString &path, const QByteArray &bytes)
     return path;
 }
 
-QString line(F_MAIN &w, int index)
+QString line(Station &w, int index)
 {
-    return w.AFF_MSG[index]->text();
+    return w.state().bannerLine(index);
 }
 
 QStringList linesContaining(const QStringList &lines, const QString &text)
@@ -94,14 +92,14 @@ void TemplateUploadTest::uploadSendsHeaderSecondHeaderDataAndTrailerInOrder()
 
     DatagramListener target;
     QVERIFY(target.bind());
-    StationFixture f(target.port());
+    HeadlessStationFixture f(target.port());
     const QByteArray data(384, '\x5A');
     const QString path = writeFile(f.folder() + QStringLiteral("12345-01.DAT"), data);
 
     const qint64 sleptBefore = f.clock.sleptMs();
-    QVERIFY(f.w().templateUpload().UPLOAD_TEMPLATE(user, path, QStringLiteral("127.0.0.1"),
-                                                   QStringLiteral("Synchronize template(s)"),
-                                                   templateNumber));
+    QVERIFY(f.station().templateUpload().UPLOAD_TEMPLATE(user, path, QStringLiteral("127.0.0.1"),
+                                                         QStringLiteral("Synchronize template(s)"),
+                                                         templateNumber));
 
     // The design's pacing: 0.1 + 0.2 + 0.1 + 0.1 + 0.1 s, none of it served or slept for real
     // (each wait may round up by a millisecond).
@@ -115,11 +113,11 @@ void TemplateUploadTest::uploadSendsHeaderSecondHeaderDataAndTrailerInOrder()
     QCOMPARE(got[3], Frame::trailer(data));
     QVERIFY(target.drain(50).isEmpty());
 
-    QCOMPARE(line(f.w(), 0),
+    QCOMPARE(line(f.station(), 0),
              QStringLiteral("Upload user #%1 template #%2").arg(user).arg(templateNumber));
-    QCOMPARE(line(f.w(), 1), QStringLiteral(" to 127.0.0.1 Synchronize template(s)"));
-    QCOMPARE(f.w().templateUpload().destinationHost(), QStringLiteral("127.0.0.1"));
-    QCOMPARE(f.w().templateUpload().destinationPort(), target.port());
+    QCOMPARE(line(f.station(), 1), QStringLiteral(" to 127.0.0.1 Synchronize template(s)"));
+    QCOMPARE(f.station().templateUpload().destinationHost(), QStringLiteral("127.0.0.1"));
+    QCOMPARE(f.station().templateUpload().destinationPort(), target.port());
 }
 
 void TemplateUploadTest::templateBytesArriveUnchangedWithTheirTrailer_data()
@@ -148,10 +146,10 @@ void TemplateUploadTest::templateBytesArriveUnchangedWithTheirTrailer()
 
     DatagramListener target;
     QVERIFY(target.bind());
-    StationFixture f(target.port());
+    HeadlessStationFixture f(target.port());
     const QString path = writeFile(f.folder() + QStringLiteral("7-01.DAT"), data);
 
-    QVERIFY(f.w().templateUpload().UPLOAD_TEMPLATE(
+    QVERIFY(f.station().templateUpload().UPLOAD_TEMPLATE(
         QStringLiteral("7"), path, QStringLiteral("127.0.0.1"), QStringLiteral("x"), 1));
     const QList<QByteArray> got = target.take(4);
     QCOMPARE(got.size(), 4);
@@ -175,16 +173,16 @@ void TemplateUploadTest::userNumberThatCannotTravelSendsNothingAndLeavesTheBanne
 
     DatagramListener target;
     QVERIFY(target.bind());
-    StationFixture f(target.port());
+    HeadlessStationFixture f(target.port());
     const QString path = writeFile(f.folder() + QStringLiteral("1-01.DAT"), "template");
-    f.w().state().setBannerLine(0, QStringLiteral("line one"));
-    f.w().state().setBannerLine(1, QStringLiteral("line two"));
+    f.station().state().setBannerLine(0, QStringLiteral("line one"));
+    f.station().state().setBannerLine(1, QStringLiteral("line two"));
 
-    QVERIFY(!f.w().templateUpload().UPLOAD_TEMPLATE(user, path, QStringLiteral("127.0.0.1"),
-                                                    QStringLiteral("x"), 1));
+    QVERIFY(!f.station().templateUpload().UPLOAD_TEMPLATE(user, path, QStringLiteral("127.0.0.1"),
+                                                          QStringLiteral("x"), 1));
     QVERIFY(target.drain().isEmpty());
-    QCOMPARE(line(f.w(), 0), QStringLiteral("line one"));
-    QCOMPARE(line(f.w(), 1), QStringLiteral("line two"));
+    QCOMPARE(line(f.station(), 0), QStringLiteral("line one"));
+    QCOMPARE(line(f.station(), 1), QStringLiteral("line two"));
     QCOMPARE(f.clock.sleptMs(), 0);
 }
 
@@ -201,14 +199,14 @@ void TemplateUploadTest::targetNamingComGoesOverTheSourceLinkNotUdp()
 
     DatagramListener udp;
     QVERIFY(udp.bind());
-    StationFixture f(udp.port());
+    HeadlessStationFixture f(udp.port());
     QVERIFY(f.openSerialPeer(3));
     f.enableLog();
     const QByteArray data = allByteValues();
     const QString path = writeFile(f.folder() + QStringLiteral("12345-01.DAT"), data);
 
-    QVERIFY(f.w().templateUpload().UPLOAD_TEMPLATE(QStringLiteral("12345"), path, target,
-                                                   QStringLiteral("Synchronize template(s)"), 1));
+    QVERIFY(f.station().templateUpload().UPLOAD_TEMPLATE(
+        QStringLiteral("12345"), path, target, QStringLiteral("Synchronize template(s)"), 1));
 
     const QByteArray expected = QByteArray::fromHex("40 87 39 30 00 00 80 01 00 00 00 B1 0A") +
                                 kSecondHeader + data + Frame::trailer(data);
@@ -217,7 +215,7 @@ void TemplateUploadTest::targetNamingComGoesOverTheSourceLinkNotUdp()
     const QStringList log = f.logLines();
     QCOMPARE(linesContaining(log, QStringLiteral("TX_SERIAL: ")).size(), 4);
     QVERIFY(linesContaining(log, QStringLiteral("TX_UDP[")).isEmpty());
-    QCOMPARE(line(f.w(), 1), QStringLiteral(" to ") + target + " Synchronize template(s)");
+    QCOMPARE(line(f.station(), 1), QStringLiteral(" to ") + target + " Synchronize template(s)");
 }
 
 void TemplateUploadTest::unusableTargetFailsWithNothingSent_data()
@@ -239,26 +237,26 @@ void TemplateUploadTest::unusableTargetFailsWithNothingSent()
 
     DatagramListener udp;
     QVERIFY(udp.bind());
-    StationFixture f(udp.port());
+    HeadlessStationFixture f(udp.port());
     f.enableLog();
     const QString path = writeFile(f.folder() + QStringLiteral("5-01.DAT"), "template");
 
-    QVERIFY(!f.w().templateUpload().UPLOAD_TEMPLATE(QStringLiteral("5"), path, target,
-                                                    QStringLiteral("x"), 1));
+    QVERIFY(!f.station().templateUpload().UPLOAD_TEMPLATE(QStringLiteral("5"), path, target,
+                                                          QStringLiteral("x"), 1));
     QVERIFY(udp.drain().isEmpty());
     QVERIFY(linesContaining(f.logLines(), QStringLiteral("TX_UDP[")).isEmpty());
-    QCOMPARE(f.w().templateUpload().destinationHost(), target);
+    QCOMPARE(f.station().templateUpload().destinationHost(), target);
 }
 
 void TemplateUploadTest::hostNameTargetIsResolved()
 {
     DatagramListener udp;
     QVERIFY(udp.bind());
-    StationFixture f(udp.port());
+    HeadlessStationFixture f(udp.port());
     f.enableLog();
     const QString path = writeFile(f.folder() + QStringLiteral("5-01.DAT"), "template");
 
-    QVERIFY(f.w().templateUpload().UPLOAD_TEMPLATE(
+    QVERIFY(f.station().templateUpload().UPLOAD_TEMPLATE(
         QStringLiteral("5"), path, QStringLiteral("localhost"), QStringLiteral("x"), 1));
     QCOMPARE(udp.take(4).size(), 4);
     // The trace names the target as given, not the address it resolved to.
@@ -269,17 +267,17 @@ void TemplateUploadTest::unreadableFileSendsNothingAndIsLogged()
 {
     DatagramListener udp;
     QVERIFY(udp.bind());
-    StationFixture f(udp.port());
+    HeadlessStationFixture f(udp.port());
     f.enableLog();
-    f.w().state().setBannerLine(0, QStringLiteral("line one"));
+    f.station().state().setBannerLine(0, QStringLiteral("line one"));
 
     // Headers without their data would make the target take the next upload's first
     // datagram as this template: nothing at all goes out.
-    QVERIFY(!f.w().templateUpload().UPLOAD_TEMPLATE(
+    QVERIFY(!f.station().templateUpload().UPLOAD_TEMPLATE(
         QStringLiteral("12345"), f.folder() + QStringLiteral("12345-09.DAT"),
         QStringLiteral("127.0.0.1"), QStringLiteral("x"), 9));
     QCOMPARE(udp.take(1, 300).size(), 0);
-    QCOMPARE(line(f.w(), 0), QStringLiteral("line one"));
+    QCOMPARE(line(f.station(), 0), QStringLiteral("line one"));
     QCOMPARE(linesContaining(f.logLines(), QStringLiteral("Template file not sent: ") + f.folder() +
                                                QStringLiteral("12345-09.DAT: "))
                  .size(),
@@ -290,9 +288,9 @@ void TemplateUploadTest::txUdpSendsOneDatagramAndTracesItWithTheHost()
 {
     DatagramListener udp;
     QVERIFY(udp.bind());
-    StationFixture f(udp.port());
+    HeadlessStationFixture f(udp.port());
     f.enableLog();
-    TemplateUpload &upload = f.w().templateUpload();
+    TemplateUpload &upload = f.station().templateUpload();
 
     upload.setDestination(QStringLiteral("127.0.0.1"));
     const QByteArray deleteFrame = QByteArray::fromHex("40 16 39 30 00 00 00 00 00 00 00 BF 0A");
@@ -312,18 +310,18 @@ void TemplateUploadTest::testButtonSendsTemplate1Of12345AsUser666666()
 {
     DatagramListener udp;
     QVERIFY(udp.bind(QHostAddress(QString::fromLatin1(TemplateUpload::kTestAddress))));
-    StationFixture f(udp.port());
+    HeadlessStationFixture f(udp.port());
     const QByteArray data("first template of 12345");
     writeFile(f.folder() + QStringLiteral("12345-01.DAT"), data);
 
-    f.w().B_UPLOAD_TST->click();
+    f.station().templateUpload().B_UPLOAD_TST_Click();
 
     const QList<QByteArray> got = udp.take(4);
     QCOMPARE(got.size(), 4);
     QCOMPARE(got[0], QByteArray::fromHex("40 87 2A 2C 0A 00 80 01 00 00 00 A8 0A"));
     QCOMPARE(got[2], data);
-    QCOMPARE(line(f.w(), 0), QStringLiteral("Upload user #666666 template #1"));
+    QCOMPARE(line(f.station(), 0), QStringLiteral("Upload user #666666 template #1"));
 }
 
-QTEST_MAIN(TemplateUploadTest)
+QTEST_GUILESS_MAIN(TemplateUploadTest)
 #include "tst_template_upload.moc"

@@ -28,6 +28,13 @@ class StateViewTest : public QObject
     {
         return w.focusWidget() ? w.focusWidget()->objectName() : QStringLiteral("none");
     }
+    // The user field's background and text colours.
+    static QString userFieldColours(F_MAIN &w)
+    {
+        const QPalette palette = w.INP_USER_NUMBER->palette();
+        return palette.color(QPalette::Base).name() + QLatin1Char('|') +
+               palette.color(QPalette::Text).name();
+    }
     // Which picture of PIC_MSG_LIST the banner's PIC_MSG shows, or "hidden".
     static QString shownPicture(F_MAIN &w)
     {
@@ -105,11 +112,17 @@ private slots:
             emit s.focusRequested(StationState::Field::SerialPort);
         }) << Read([](F_MAIN &w) { return focusedName(w); })
                                                          << "INP_SERIAL_PORT";
-        QTest::newRow("armed backup: field drawn black")
-            << Write([](StationState &s) { s.setBackupArmed(true); }) << Read([](F_MAIN &w) {
-                   return w.INP_USER_NUMBER->palette().color(QPalette::Base).name();
+        // The operator sees that a backup is about to start: the user field turns black, its
+        // text white so that the user stays readable; disarmed, it is drawn as before.
+        QTest::newRow("armed backup: field drawn black, text white")
+            << Write([](StationState &s) { s.setBackupArmed(true); })
+            << Read([](F_MAIN &w) { return userFieldColours(w); }) << "#000000|#ffffff";
+        QTest::newRow("backup disarmed again: field drawn white, text black")
+            << Write([](StationState &s) {
+                   s.setBackupArmed(true);
+                   s.setBackupArmed(false);
                })
-            << "#000000";
+            << Read([](F_MAIN &w) { return userFieldColours(w); }) << "#ffffff|#000000";
         QTest::newRow("quality") << Write(
                                         [](StationState &s) { s.setQuality(QStringLiteral("87")); })
                                  << Read([](F_MAIN &w) { return w.AFF_SCORE->text(); }) << "87";
