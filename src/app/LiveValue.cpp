@@ -4,6 +4,7 @@
 #include <QAccessibleWidget>
 #include <QApplication>
 #include <QEvent>
+#include <QHash>
 #include <QLabel>
 #include <QPointer>
 #include <QString>
@@ -254,10 +255,42 @@ void announceLiveRegion(QWidget *region)
     });
 }
 
+namespace {
+
+// The control that had the keyboard focus in each window while it is disabled. Qt takes the
+// focus from a window that is disabled and gives it to nobody when the window is enabled
+// again: without this, an operator working by keyboard (or a screen reader, which follows
+// the focus) would be left nowhere after every operation.
+QHash<const QWidget *, QPointer<QWidget>> s_focusWhileDisabled;
+
+void rememberFocus(QWidget *window)
+{
+    QWidget *focus = QApplication::focusWidget();
+    if (focus && window->isAncestorOf(focus))
+        s_focusWhileDisabled.insert(window, focus);
+}
+
+void restoreFocus(QWidget *window)
+{
+    const QPointer<QWidget> control = s_focusWhileDisabled.take(window);
+    // Not onto a control the operation hid or left disabled, and not over a focus the
+    // window was given meanwhile.
+    if (!control || !control->isVisible() || !control->isEnabled())
+        return;
+    QWidget *focus = QApplication::focusWidget();
+    if (focus && window->isAncestorOf(focus))
+        return;
+    control->setFocus(Qt::OtherFocusReason);
+}
+
+} // namespace
+
 void setWindowEnabled(QWidget *window, bool enabled)
 {
     if (window->isEnabled() == enabled)
         return;
+    if (!enabled)
+        rememberFocus(window);
     const QAccessible::UpdateHandler previous =
         QAccessible::installUpdateHandler(quietEnableHandler);
     const bool nested = previous == quietEnableHandler;
@@ -267,6 +300,8 @@ void setWindowEnabled(QWidget *window, bool enabled)
         s_toldControl = QApplication::focusWidget();
     window->setEnabled(enabled);
     QAccessible::installUpdateHandler(nested ? quietEnableHandler : previous);
-    if (enabled)
+    if (enabled) {
         s_toldControl = nullptr;
+        restoreFocus(window);
+    }
 }

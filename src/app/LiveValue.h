@@ -35,6 +35,7 @@ void announceLiveRegion(QWidget *region);
 // window alone are enough. So only the window itself and the control that has the focus say
 // that they changed; a screen reader learns the state of the others when it next asks
 // (reviewing the window, or moving the focus, which a disabled window does not allow).
+// When the window is enabled again, the control that had the keyboard focus has it again.
 void setWindowEnabled(QWidget *window, bool enabled);
 
 // A panel laid over a group of controls without hiding them (the banner over the source

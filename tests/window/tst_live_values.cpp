@@ -142,6 +142,55 @@ private slots:
         QVERIFY2(enabledChanges.size() <= 3, qPrintable(QString::number(enabledChanges.size())));
     }
 
+    // Qt gives the focus to nobody when a disabled window is enabled again: after every
+    // operation an operator working by keyboard, and the screen reader that follows the
+    // focus, would be left nowhere. The control that had it gets it back, unless the
+    // operation hid it.
+    void theFocusComesBackWhenTheBannerGivesTheWindowBack_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<bool>("hiddenMeanwhile");
+        QTest::newRow("serial port box") << "INP_SERIAL_PORT" << false;
+        QTest::newRow("Save Configuration button") << "B_SAVE_CFG" << false;
+        QTest::newRow("a control the operation hid") << "B_SAVE_CFG" << true;
+    }
+    void theFocusComesBackWhenTheBannerGivesTheWindowBack()
+    {
+        QFETCH(QString, control);
+        QFETCH(bool, hiddenMeanwhile);
+        StationFixture f;
+        F_MAIN &w = f.w();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        auto *focused = w.findChild<QWidget *>(control);
+        QVERIFY(focused);
+        focused->setFocus();
+        QTRY_VERIFY(focused->hasFocus());
+
+        w.AFF_LOG_MSG(QStringLiteral("Delete User: 7"), 1);
+        QCoreApplication::processEvents();
+        QVERIFY(!w.isEnabled());
+        QVERIFY(!focused->hasFocus());
+        if (hiddenMeanwhile)
+            focused->hide();
+        w.TIM_HIDE_MSG_Tag = QString::number(Banner::kActOnCountdown);
+        w.banner().TIM_HIDE_MSG_Timer();
+        QVERIFY(w.isEnabled());
+        QCoreApplication::processEvents();
+
+        if (hiddenMeanwhile) {
+            QVERIFY(QApplication::focusWidget() != focused);
+        } else {
+            QTRY_VERIFY(focused->hasFocus());
+            // Keys typed into the window reach it again.
+            if (auto *box = qobject_cast<QLineEdit *>(focused)) {
+                box->clear();
+                QTest::keyClick(w.windowHandle(), Qt::Key_4);
+                QCOMPARE(box->text(), QStringLiteral("4"));
+            }
+        }
+    }
+
     void everyLiveLabelIsNamedByItsValueAndDescribedByItsRole_data()
     {
         QTest::addColumn<QString>("control");
