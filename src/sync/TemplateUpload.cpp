@@ -113,10 +113,27 @@ bool TemplateUpload::sendToAll(QList<Destination> &destinations, const QByteArra
             if (destination.failed || destination.sourceLink != sourceLinkTurn)
                 continue;
             destination.failed = !sendTo(destination, message);
+            if (destination.failed)
+                logNotReached(destination);
             anyLeft = anyLeft || !destination.failed;
         }
     }
     return anyLeft;
+}
+
+void TemplateUpload::logNotReached(const Destination &destination)
+{
+    // Nothing answers an upload, so a unit that never gets its templates is only ever
+    // noticed here: the log says which target and why, once per upload.
+    QString why;
+    if (destination.sourceLink)
+        why = QStringLiteral("the link to the source unit did not take it");
+    else if (!destination.address)
+        why = QStringLiteral("its address does not resolve; check it in the target list");
+    else
+        why = m_udpTx.errorString();
+    m_log.WRITE_LOG(QStringLiteral("Target unit not reached: ") + destination.target +
+                    QStringLiteral(": ") + why);
 }
 
 QList<QList<TemplateUpload::Destination>>

@@ -87,6 +87,7 @@ private:
     // Sends one piece to every destination still in the upload; false when none is left.
     bool sendToAll(QList<Destination> &destinations, const QByteArray &message);
     bool sendTo(const Destination &destination, const QByteArray &message);
+    void logNotReached(const Destination &destination);
     bool sendDatagram(const QHostAddress &address, const QByteArray &datagram);
     void showUpload(const QList<Destination> &destinations, const UserNumber &user,
                     const QString &description, int templateNumber);

@@ -327,13 +327,22 @@ void UploadToAllTargetsTest::eachUnitKeepsTheDatagramsAndPausesOfOneTargetAfterT
 void UploadToAllTargetsTest::aTargetThatCannotBeReachedChangesNothingForTheOthers_data()
 {
     QTest::addColumn<QString>("unreachable");
-    QTest::newRow("a name that does not resolve") << "no-such-unit.invalid";
-    QTest::newRow("the source link, closed") << "COM 1";
+    QTest::addColumn<QString>("logged"); // what the log tells the operator
+    QTest::addColumn<int>("times");
+    // Not an address a unit can have: left out of every pass, and said so.
+    QTest::newRow("a name") << "no-such-unit"
+                            << "Target unit skipped: \"no-such-unit\" is not a unit address." << 3;
+    // Dropped at the first piece of each upload (3 passes, 2 templates), and said so.
+    QTest::newRow("the source link, closed")
+        << "COM 1"
+        << "Target unit not reached: COM 1: the link to the source unit did not take it" << 6;
 }
 
 void UploadToAllTargetsTest::aTargetThatCannotBeReachedChangesNothingForTheOthers()
 {
     QFETCH(QString, unreachable);
+    QFETCH(QString, logged);
+    QFETCH(int, times);
 
     Site reachableOnly(2);
     reachableOnly.tick({reachableOnly.address(0), reachableOnly.address(1)});
@@ -346,6 +355,15 @@ void UploadToAllTargetsTest::aTargetThatCannotBeReachedChangesNothingForTheOther
     QCOMPARE(site.clock.elapsedMs(), reachableOnly.clock.elapsedMs());
     for (int i = 0; i < 2; ++i)
         QCOMPARE(site.unit(i).takeReceived(), reachableOnly.unit(i).takeReceived());
+    // Nothing answers an upload: the log is where the operator learns which unit got
+    // nothing, and why.
+    QStringList found;
+    for (const QString &line : site.logLines())
+        if (line.contains(QStringLiteral("Target unit")))
+            found.append(line.mid(line.indexOf(QStringLiteral("Target unit"))));
+    QCOMPARE(found.size(), times);
+    for (const QString &line : std::as_const(found))
+        QVERIFY2(line.startsWith(logged), qPrintable(line));
 }
 
 void UploadToAllTargetsTest::aUnitTickedTwiceGetsOneWholeUploadAfterTheOther()
@@ -438,6 +456,14 @@ void UploadToAllTargetsTest::theBannerSaysHowManyUnitsAreServed()
                                     kDescription, 2),
              1);
     QCOMPARE(secondLines.last(), QStringLiteral(" to 127.0.0.2 Synchronize template(s)"));
+    const QStringList log = site.logLines();
+    QCOMPARE(std::count_if(log.cbegin(), log.cend(),
+                           [](const QString &line) {
+                               return line.endsWith(QStringLiteral(
+                                   "Target unit not reached: no-such-unit.invalid: its address "
+                                   "does not resolve; check it in the target list"));
+                           }),
+             1);
 }
 
 QTEST_GUILESS_MAIN(UploadToAllTargetsTest)
