@@ -146,8 +146,7 @@ void TemplateBackup::synchronize(const QString &userText)
         const QStringList names = store.list(userText);
         const QStringList targets = tickedAddresses();
         for (const QString &name : names)
-            if (const std::optional<UserNumber> user = UserNumber::fromFileName(name);
-                user && !targets.isEmpty())
+            if (const std::optional<UserNumber> user = UserNumber::fromFileName(name))
                 emit uploadTemplateWanted(*user, store.folder() + name, targets,
                                           QStringLiteral("Synchronize template(s)"),
                                           TemplateStore::templateNumberOf(name));

@@ -136,35 +136,37 @@ void TemplateUpload::logNotReached(const Destination &destination)
                     QStringLiteral(": ") + why);
 }
 
+QString TemplateUpload::unitOf(const Destination &destination)
+{
+    // What is left with no address reaches no unit, so it may share a sequence with any.
+    if (destination.sourceLink)
+        return QStringLiteral("source link");
+    return destination.address ? destination.address->toString() : QString();
+}
+
 QList<QList<TemplateUpload::Destination>>
 TemplateUpload::sequencesFor(const QStringList &targets) const
 {
     // Each name is resolved once, before the first pause: a slow or failing lookup of one
     // target must not stretch the pauses the others get between their pieces.
     QList<QList<Destination>> sequences;
-    QList<QStringList> unitsOfSequence;
     for (const QString &target : targets) {
         Destination destination;
         destination.target = target;
         destination.sourceLink = target.toUpper().contains(QStringLiteral("COM"));
         if (!destination.sourceLink)
             destination.address = resolve(target);
-        // Whatever is left with no address reaches no unit, so it shares a sequence with any.
-        QString unit;
-        if (destination.sourceLink)
-            unit = QStringLiteral("source link");
-        else if (destination.address)
-            unit = destination.address->toString();
+        const QString unit = unitOf(destination);
         // The first sequence that does not serve this unit yet takes it.
-        qsizetype free = 0;
-        while (free < sequences.size() && !unit.isEmpty() && unitsOfSequence[free].contains(unit))
-            ++free;
-        if (free == sequences.size()) {
-            sequences.append(QList<Destination>());
-            unitsOfSequence.append(QStringList());
-        }
-        sequences[free].append(destination);
-        unitsOfSequence[free].append(unit);
+        const auto servesUnit = [&unit](const QList<Destination> &sequence) {
+            return !unit.isEmpty() &&
+                   std::any_of(sequence.cbegin(), sequence.cend(),
+                               [&unit](const Destination &d) { return unitOf(d) == unit; });
+        };
+        auto free = std::find_if_not(sequences.begin(), sequences.end(), servesUnit);
+        if (free == sequences.end())
+            free = sequences.insert(sequences.end(), QList<Destination>());
+        free->append(destination);
     }
     return sequences;
 }

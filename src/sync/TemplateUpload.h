@@ -81,6 +81,8 @@ private:
         bool failed = false;                 // a step could not be sent: no later piece goes there
     };
 
+    // The unit a destination reaches; empty when it reaches none.
+    static QString unitOf(const Destination &destination);
     QList<QList<Destination>> sequencesFor(const QStringList &targets) const;
     int uploadTogether(QList<Destination> &destinations, const UserNumber &user,
                        const QByteArray &data, const QString &description, int templateNumber);
